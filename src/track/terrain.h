@@ -19,7 +19,8 @@
 
 enum {
     TERRAIN_MIN_TILE_BITS = 6,    // the renderer groups tiles in blocks of 64 x 64
-    TERRAIN_MAX_TILE_BITS = 12,   // 8193 x 8193 samples; larger headers fail the load
+    TERRAIN_MAX_TILE_BITS = 11,   // 4097 x 4097 samples; larger headers fail the load
+    TERRAIN_DECAL_BUCKETS = 64,   // ground buckets the decals are filed into
 };
 
 struct Terrain {
@@ -43,9 +44,10 @@ struct Terrain {
     int deform_locked;      // set for network games: no height changes while set
     int deformed;           // set by any height change since loading
 
-    // Decals painted onto the ground: Decal records of the track object files; elem_size 0
-    // when the track has no decal list.
+    // Decals painted onto the ground (decals.h): Decal records; elem_size 0 when the track
+    // has no decal list. The buckets hold int indices into decals, filed by decals_read.
     Array decals;
+    Array decal_buckets[TERRAIN_DECAL_BUCKETS];
 
     // Ground-render state kept on the CPU (the renderer makes its GL objects from these).
     int ground_method;        // 1 TexSubImage, 2 CopyTexSubImage, 3 framebuffer objects
