@@ -8,6 +8,9 @@
 // A null format closes the log file. A message starting with byte 19 is a command:
 // "\x13" "FLUSH" turns flushing after every line on, "\x13" "NOFLUSH" off.
 void log(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Closes the log and forgets its set-up, flush flag and last error, so that the next message
+// opens the log anew (tests that try several log names).
+void log_reset();
 // Logs "Error: %s\n" and keeps the text as the last error.
 void log_error(const char *text);
 // The last error text, "Unknown" until the first error.
@@ -19,10 +22,13 @@ void message_box(const char *title, const char *format, ...) __attribute__((form
 // The window layer registers its message box here; null restores the error-stream form.
 void message_box_set_handler(void (*show)(const char *title, const char *text));
 
-// Platform options from KOBU_OPTIONS, written "[name:value]".
+// Platform options from KOBU_OPTIONS, written "[name:value]" one after another. A flag reads
+// "yes"/"on" as 1 and "no"/"off" as 0; a number is a decimal integer. A value that reads as
+// neither logs "unrecognized setting for %s\n" and gives the fallback, as does no setting.
 int option_flag(const char *name, int fallback);
 int option_int(const char *name, int fallback);
 
+// Adds a name alias; a second alias of the same name is logged and ignored.
 void alias_add(const char *name, const char *replacement);
 // The replacement of the newest pair whose name matches exactly, else name itself.
 const char *alias_lookup(const char *name);
