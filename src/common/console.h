@@ -26,5 +26,8 @@ int console_shown_count();
 const char *console_shown_line(int i);
 // Seconds of game clock until which the shown lines stay visible.
 double console_display_deadline();
+// Called once a frame: when the game clock has passed the deadline and lines are shown, the
+// oldest shown line goes away and the rest stay 5 s more.
+void console_expire();
 // The i-th newest line of the whole ring (0 = newest), or null past what was stored.
 const char *console_ring_line(int i);
