@@ -38,7 +38,7 @@ struct ImageAnim;
 // holds level 0 and, when levels > 1, the rest of the mipmap chain directly after it:
 // level k is max(1, width >> k) x max(1, height >> k).
 struct Image {
-    const char *name;     // data name it was asked for (interned); the link's name for links
+    const char *name;     // data name the pixels were read from, after links (interned)
     int width, height;    // size of level 0
     int read_width;       // size as read from the file, before any power-of-two resampling
     int read_height;
@@ -46,6 +46,7 @@ struct Image {
     int levels;           // levels in pixels: 1 (level 0 only) or the full chain to 1 x 1
     uint8_t *pixels;      // level 0 then the chain; xmalloc'd, owned by the picture
     const char *info;     // option text: PNG text chunks then the ".info" file; "" when none
+                          // (owned by the picture, at most 64 KB)
     int format;           // ImageFormat
     ImageAnim *anim;      // the sequence for "ANIM1" pictures, else null
     int generation;       // cache generation it was last asked for in; 0 = permanent
@@ -132,7 +133,7 @@ void images_new_generation();
 // Frees cached pictures whose generation is neither 0 nor the current one
 // ("deleting image %.900s" at verbose level above 0). Returns how many were freed.
 int images_purge();
-// Frees every cached picture and link (tests, shutdown).
+// Frees every cached picture and link and returns to generation 0 (tests, shutdown).
 void images_clear();
 // Debug level from the command line: above 0 the purges log what they free.
 void images_set_verbose(int level);

@@ -20,10 +20,8 @@ enum {
 };
 
 // Material values with a meaning of their own; any other value is the specular shininess.
-enum {
-    MODEL_MATERIAL_REFLECTION = -1,   // drawn only in the reflection pass
-    MODEL_MATERIAL_SELF_LIT = -2,     // lit by its own colour
-};
+constexpr float MODEL_MATERIAL_REFLECTION = -1.0f;   // drawn only in the reflection pass
+constexpr float MODEL_MATERIAL_SELF_LIT = -2.0f;     // lit by its own colour
 
 // One mesh; a loaded model is the first mesh of a chain. Arrays are xmalloc'd and owned by
 // the mesh. Vertex i's position is positions[3i .. 3i+2], and so on.
