@@ -18,6 +18,8 @@
 
 struct Terrain;
 struct PartShape;
+struct Model;
+struct Image;
 
 enum {
     STEPS_PER_SECOND = 128,
@@ -43,6 +45,7 @@ enum BikeJoint {
     JOINT_SWINGARM_PIVOT, JOINT_RIDER_MOUNT,
 };
 // Part shapes kept with a bike, and the part bits of collision masks.
+enum BikeTexture { TEXTURE_BIKE, TEXTURE_WHEELS, TEXTURE_GEAR, TEXTURE_HELMET };
 enum BikePart {
     PART_FRAME, PART_FORK_UPPER, PART_FORK_LOWER, PART_SWINGARM, PART_FRONT_WHEEL,
     PART_REAR_WHEEL, PART_RIDER, PART_COUNT,
@@ -83,15 +86,15 @@ struct RutEvent {
     float x, z, fx, fz;
 };
 
-// What a bike's part looks like on screen; null / 0 when not loaded (the bike still rides).
+// What a bike's parts look like; null when not loaded (the bike still rides). The renderer
+// makes GL textures of the pictures and the 128 x 128 number plate from plate_text.
 struct BikeGraphics {
-    void *frame, *side_plates, *fork_upper, *front_plate, *fork_lower, *swingarm;
-    void *front_wheel, *rear_wheel, *head, *body, *body_fp, *rider_plate;
-    int bike_texture, wheel_texture, gear_texture, helmet_texture;     // 0 = none
-    int bike_normal, wheel_normal, gear_normal, helmet_normal;         // optional maps
-    int bike_specular, wheel_specular, gear_specular, helmet_specular;
-    int plate_texture;
-    uint8_t plate_background[3];   // number plate colours from the bike texture's text
+    Model *frame, *side_plates, *fork_upper, *front_plate, *fork_lower, *swingarm;
+    Model *front_wheel, *rear_wheel, *head, *body, *body_fp, *rider_plate;
+    const Image *texture[4];     // BikeTexture order: bike, wheels, riding gear, helmet
+    const Image *normal[4];      // optional normal maps
+    const Image *specular[4];    // optional specular maps
+    uint8_t plate_background[3]; // number plate colours from the bike texture's text
     uint8_t plate_foreground[3];
 };
 
