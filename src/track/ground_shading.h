@@ -20,7 +20,8 @@ void ground_set_lighting(Vec3 sun_vector, Vec3 sun_color, Vec3 ambient, int dyna
 void ground_defaults(Terrain *terrain);
 // Reads the light map ("shadingx2.ppm", else "shading.ppm" halved) and the optional shadow
 // map of the track directory dir into the terrain; decides ground_normal_maps for the
-// requested method and fills ground_normals. 0 with the message on failure.
+// requested method and fills ground_normals from the vertex normals and shadows. 0 with the
+// message on failure.
 int ground_maps_load(Terrain *terrain, const char *dir, int method);
 // Writes "shading.ppm" (bytes doubled, limited to 255) and "shadingx2.ppm" (bytes as kept)
 // under the data name prefix (e.g. "@mytrack/"). 0 after "Can't open '...'" on failure.

@@ -1,0 +1,72 @@
+// Terrain deformation: the erosion switch and the circular brush that digs and heaps the
+// ground, widening the stored height range and keeping the light map around it current.
+#include "track/deform.h"
+
+#include <cmath>
+
+#include "track/terrain.h"
+
+namespace {
+
+struct DeformState {
+    float erode_rate;   // "--erode", 0 .. 100; 0 = off
+};
+DeformState deform_state;
+
+}  // namespace
+
+void erosion_set_rate(float rate) {
+    if (!(rate > 0.0f)) rate = 0.0f;   // also NaN
+    if (rate > 100.0f) rate = 100.0f;
+    deform_state.erode_rate = rate;
+}
+
+float erosion_rate() { return deform_state.erode_rate; }
+
+int erosion_enabled() { return deform_state.erode_rate > 0.0f; }
+
+float erosion_amount(float erode_depth) {
+    return deform_state.erode_rate * (1.0f / 2048.0f) * erode_depth;
+}
+
+void terrain_deform(Terrain *t, float x, float z, float radius, float amount) {
+    if (amount == 0.0f || !t->heights) return;
+    if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(radius) || !std::isfinite(amount))
+        return;
+    float inv = 1.0f / t->spacing;
+    float r = radius * inv;
+    int size = t->grid_size;
+    // The window never needs to reach further than the field: samples outside it are not
+    // stored, so a huge radius or a far centre costs no more than the field itself.
+    double m_real = r > 0.0f ? std::ceil((double)r) : 0.0;
+    int m = m_real > size + 2.0 ? size + 2 : (int)m_real;
+    double u = (double)x * inv, v = (double)z * inv;
+    double i0_real = std::floor(u), j0_real = std::floor(v);
+    if (i0_real < -(double)size - m - 2 || i0_real > 2.0 * size + m + 2 ||
+        j0_real < -(double)size - m - 2 || j0_real > 2.0 * size + m + 2) {
+        t->change_count++;   // nothing of the field is touched
+        return;
+    }
+    int i0 = (int)i0_real, j0 = (int)j0_real;
+    float uf = (float)u, vf = (float)v;
+    for (int j = j0 - m + 1; j <= j0 + m; j++) {
+        if (j < 0 || j >= size) continue;
+        for (int i = i0 - m + 1; i <= i0 + m; i++) {
+            if (i < 0 || i >= size) continue;
+            float du = uf - (float)i, dv = vf - (float)j;
+            float d = std::sqrt(du * du + dv * dv);
+            if (d > r || r <= 0.0f) continue;
+            float s = d / r;
+            float w = 2.0f * s * s * s - 3.0f * s * s + 1.0f;
+            float *h = &t->heights[j * size + i];
+            float height = *h + amount * w;
+            if (t->deform_locked) continue;
+            t->deformed = 1;
+            if (height > t->max_height) t->max_height = height;
+            if (height < t->min_height) t->min_height = height;
+            *h = height;
+        }
+    }
+    ground_shading_update(t, i0 - m, j0 - m, i0 + m + 1, j0 + m + 1);
+    t->change_count++;
+}
