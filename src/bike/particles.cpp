@@ -1,109 +1,117 @@
-// Roost particles: a fixed pool of 2000 with a free list and a live list, moved by gravity
-// and drag every simulation step until they fall below the ground.
+// Roost particles: the track's fixed pool of 2000 with a free list and a live list, moved by
+// gravity and drag every simulation step until they fall below the ground.
 #include "bike/particles.h"
 
 #include <cmath>
 
+#include "track/billboards.h"
 #include "track/surface.h"
 #include "track/terrain.h"
+#include "track/track.h"
 
 namespace {
 
-struct ParticlePool {
-    int ready;
-    Particle slots[PARTICLE_COUNT];
-    int free_head;     // first free slot, -1 when none
-    int live_head;     // first live slot, -1 when none
-    int live;          // live count
+struct Particles {
+    ParticlePool *pool;
+    Array *billboards;
+    int live;
 };
-ParticlePool pool;
-
-void pool_ready() {
-    if (!pool.ready) particles_reset();
-}
+Particles particles;
 
 uint8_t fade_byte(uint8_t value, int8_t fade) {
     int v = (int)value + (int)fade;
     return (uint8_t)(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+Billboard *billboard_of(const Particle *p) { return array_get<Billboard>(particles.billboards, p->billboard); }
+
+void hide(Billboard *b) {
+    b->texture = 0;
+    b->texture_name = nullptr;
+}
+
 }  // namespace
 
-void particles_reset() {
-    for (int i = 0; i < PARTICLE_COUNT; i++) {
-        pool.slots[i] = Particle{};
-        pool.slots[i].next = i + 1 < PARTICLE_COUNT ? i + 1 : -1;
+void particles_attach(ParticlePool *pool, Array *billboards) {
+    particles.pool = pool;
+    particles.billboards = billboards;
+    particles.live = 0;
+    if (pool) {
+        for (int i = pool->live_first; i >= 0; i = pool->slots[i].next) particles.live++;
     }
-    pool.free_head = 0;
-    pool.live_head = -1;
-    pool.live = 0;
-    pool.ready = 1;
+}
+
+void particles_reset() {
+    ParticlePool *pool = particles.pool;
+    if (!pool) return;
+    for (int i = 0; i < PARTICLE_SLOTS; i++) {
+        Particle &p = pool->slots[i];
+        p.kind = nullptr;
+        p.next = i + 1 < PARTICLE_SLOTS ? i + 1 : -1;
+        hide(billboard_of(&p));
+    }
+    pool->free_first = 0;
+    pool->live_first = -1;
+    particles.live = 0;
 }
 
 int particle_spawn(Vec3 position, Vec3 velocity, const RoostType *kind) {
-    pool_ready();
-    if (pool.free_head < 0 || !kind) return 0;
-    int i = pool.free_head;
-    Particle *p = &pool.slots[i];
-    pool.free_head = p->next;
-    p->position = position;
-    p->velocity = velocity;
+    ParticlePool *pool = particles.pool;
+    if (!pool || pool->free_first < 0 || !kind) return 0;
+    int i = pool->free_first;
+    Particle *p = &pool->slots[i];
+    pool->free_first = p->next;
+    p->pos = position;
+    p->vel = velocity;
     p->kind = kind;
-    p->billboard.position = position;
-    p->billboard.size = kind->size;
-    p->billboard.texture = kind->texture;
-    p->billboard.texture_name = kind->texture_name;
-    p->billboard.colour[0] = kind->r;
-    p->billboard.colour[1] = kind->g;
-    p->billboard.colour[2] = kind->b;
-    p->billboard.colour[3] = kind->a;
-    p->next = pool.live_head;
-    pool.live_head = i;
-    pool.live++;
+    Billboard *b = billboard_of(p);
+    b->pos = position;
+    b->width = b->height = kind->size;
+    b->texture = kind->texture;
+    b->texture_name = kind->texture_name;
+    b->color[0] = kind->r;
+    b->color[1] = kind->g;
+    b->color[2] = kind->b;
+    b->color[3] = kind->a;
+    p->next = pool->live_first;
+    pool->live_first = i;
+    particles.live++;
     return 1;
 }
 
 void particles_step(const Terrain *terrain) {
-    pool_ready();
+    ParticlePool *pool = particles.pool;
+    if (!pool) return;
     const float dt = 1.0f / 128.0f;
-    int *link = &pool.live_head;
+    int *link = &pool->live_first;
     while (*link >= 0) {
         int i = *link;
-        Particle *p = &pool.slots[i];
+        Particle *p = &pool->slots[i];
         const RoostType *k = p->kind;
-        p->position = p->position + p->velocity * dt;
-        p->velocity = p->velocity - p->velocity * (dt * k->drag);
-        p->velocity.y -= 32.0f * dt;
-        ParticleBillboard &b = p->billboard;
-        b.position = p->position;
-        b.size += dt * k->grow;
-        b.colour[0] = fade_byte(b.colour[0], k->fade_r);
-        b.colour[1] = fade_byte(b.colour[1], k->fade_g);
-        b.colour[2] = fade_byte(b.colour[2], k->fade_b);
-        b.colour[3] = fade_byte(b.colour[3], k->fade_a);
-        int dead = !std::isfinite(p->position.y) ||
-                   (p->velocity.y < 0 && terrain &&
-                    terrain_height(terrain, p->position.x, p->position.z) > p->position.y);
+        p->pos = p->pos + p->vel * dt;
+        p->vel = p->vel - p->vel * (dt * k->drag);
+        p->vel.y -= 32.0f * dt;
+        Billboard *b = billboard_of(p);
+        b->pos = p->pos;
+        b->width += dt * k->grow;
+        b->height = b->width;
+        b->color[0] = fade_byte(b->color[0], k->fade_r);
+        b->color[1] = fade_byte(b->color[1], k->fade_g);
+        b->color[2] = fade_byte(b->color[2], k->fade_b);
+        b->color[3] = fade_byte(b->color[3], k->fade_a);
+        int dead = !std::isfinite(p->pos.y) ||
+                   (p->vel.y < 0 && terrain && terrain_height(terrain, p->pos.x, p->pos.z) > p->pos.y);
         if (dead) {
             *link = p->next;
-            b.texture = 0;
-            b.texture_name = nullptr;
+            hide(b);
             p->kind = nullptr;
-            p->next = pool.free_head;
-            pool.free_head = i;
-            pool.live--;
+            p->next = pool->free_first;
+            pool->free_first = i;
+            particles.live--;
         } else {
             link = &p->next;
         }
     }
 }
 
-int particles_live() {
-    pool_ready();
-    return pool.live;
-}
-
-const Particle *particle_at(int i) {
-    pool_ready();
-    return i >= 0 && i < PARTICLE_COUNT ? &pool.slots[i] : nullptr;
-}
+int particles_live() { return particles.live; }
