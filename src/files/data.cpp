@@ -232,7 +232,7 @@ static void index_walk(char *path, size_t length, size_t root, int rank, int dep
 static int header_line(FILE *file, char *line, int size) {
     int n = 0;
     while (n < size - 1) {
-        int c = getc(file);
+        int c = getc_unlocked(file);
         if (c == EOF)
             break;
         line[n++] = char(c);
@@ -594,7 +594,7 @@ int data_getc(DataStream *stream) {
             return -1;
         byte = in->window[in->window_next++];
     } else {
-        byte = getc(stream->file);
+        byte = getc_unlocked(stream->file);   // streams belong to the main thread
         if (byte == EOF)
             return -1;
     }
@@ -680,7 +680,7 @@ int data_vprintf(DataStream *stream, const char *format, va_list args) {
 int data_printf(DataStream *stream, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    int written = vfprintf(stream->file, format, args);
+    int written = data_vprintf(stream, format, args);
     va_end(args);
     return written;
 }
