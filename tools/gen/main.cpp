@@ -8,17 +8,48 @@
 #include <system_error>
 
 #include "archive.h"
+#include "common/console.h"
+#include "course.h"
+#include "files/data.h"
 #include "gen.h"
+#include "models.h"
+#include "pictures.h"
+#include "sounds.h"
+#include "textures.h"
+#include "track/track.h"
+#include "tracks.h"
 
 static void usage()
 {
     fprintf(stderr, "usage: rutmoor-gen --archive FILE --digest-source FILE --work DIR\n");
 }
 
-// Every kind of content, each writing into the home tree.
+// Every kind of content, each writing into the home tree. Pictures, models and shapes come
+// first: the track writers load what the objects name.
 static void gen_all()
 {
-    gen_write_text("rutmoor.txt", "Rutmoor game data\n");
+    textures_write_all();
+    pictures_write_all();
+    models_write_all();
+    sounds_write_all();
+    series_write_all();
+    for (int i = 0; i < course_count(); i++)
+        tracks_generate(i);
+}
+
+// The project's writers and loaders report through the console; anything that reads as a
+// warning means the content is not as its readers expect.
+static int console_warnings()
+{
+    int found = 0;
+    for (int i = CONSOLE_RING_LINES - 1; i >= 0; i--) {
+        const char *line = console_ring_line(i);
+        if (line && (strstr(line, "arning") || strstr(line, "Can't") || strstr(line, "rror"))) {
+            fprintf(stderr, "rutmoor-gen: %s\n", line);
+            found++;
+        }
+    }
+    return found;
 }
 
 int main(int argc, char **argv)
@@ -52,8 +83,11 @@ int main(int argc, char **argv)
     setenv("XDG_DATA_HOME", home_root.c_str(), 1);
     unsetenv("QZ_HOME");
     gen.home = home_root + "/Rutmoor/";
+    data_reset();
+    track_configure(0, 1, 0);
 
     gen_all();
+    gen.failures += console_warnings();
     if (gen.failures) {
         fprintf(stderr, "rutmoor-gen: %d files failed\n", gen.failures);
         return 1;
