@@ -193,9 +193,27 @@ static int index_add(const char *container, const char *name, int32_t size, int3
     return 1;
 }
 
-// Adds every regular file below path (which ends in '/' and fills length bytes of a
-// WALK_PATH_BYTES buffer) under its name below the data directory (root bytes in).
-static void index_walk(char *path, size_t length, size_t root, int rank, int depth) {
+// The walk below one data directory.
+struct IndexWalk {
+    char path[WALK_PATH_BYTES];         // the directory being listed, ending in '/'
+    size_t root;                        // bytes of path that name the data directory
+    int32_t rank;                       // rank of the directory's loose files
+    dev_t devices[WALK_DEPTH_MAX + 1];  // the directories being listed, outermost first,
+    ino_t inodes[WALK_DEPTH_MAX + 1];   // so that a link back to one of them is not followed
+};
+
+// Adds every regular file below walk->path (length bytes, ending in '/') under its name
+// below the data directory. depth directories are already being listed.
+static void index_walk(IndexWalk *walk, size_t length, int depth) {
+    char *path = walk->path;
+    struct stat info;
+    if (depth > WALK_DEPTH_MAX || stat(path, &info) != 0)
+        return;
+    for (int i = 0; i < depth; i++)
+        if (walk->devices[i] == info.st_dev && walk->inodes[i] == info.st_ino)
+            return;
+    walk->devices[depth] = info.st_dev;
+    walk->inodes[depth] = info.st_ino;
     DIR *dir = opendir(path);
     if (!dir)
         return;
@@ -206,22 +224,18 @@ static void index_walk(char *path, size_t length, size_t root, int rank, int dep
         if (length + item_length + 2 > WALK_PATH_BYTES)
             continue;
         memcpy(path + length, item->d_name, item_length + 1);
-        struct stat info;
         if (stat(path, &info) != 0)
             continue;
         if (S_ISDIR(info.st_mode)) {
-            // Links can make the tree a cycle; the depth bound ends it.
-            if (depth < WALK_DEPTH_MAX) {
-                path[length + item_length] = '/';
-                path[length + item_length + 1] = 0;
-                index_walk(path, length + item_length + 1, root, rank, depth + 1);
-            }
+            path[length + item_length] = '/';
+            path[length + item_length + 1] = 0;
+            index_walk(walk, length + item_length + 1, depth + 1);
         } else if (S_ISREG(info.st_mode)) {
             const char *container = strings_store(path, length + item_length);
             if (!container)
                 continue;
             int32_t size = info.st_size > STREAM_LIMIT_MAX ? STREAM_LIMIT_MAX : int32_t(info.st_size);
-            index_add(container, container + root, size, rank);
+            index_add(container, container + walk->root, size, walk->rank);
         }
     }
     closedir(dir);
@@ -286,8 +300,10 @@ static void index_read_archive(const char *container, int32_t rank) {
     int64_t offset = header_length;
     for (int i = first; complete && i < files.entry_count; i++) {
         ArchiveEntry *entry = &files.entries[i];
-        if (offset > STREAM_LIMIT_MAX || offset + entry->size > file_size)
+        if (offset > STREAM_LIMIT_MAX || offset + entry->size > file_size) {
             complete = 0;
+            break;
+        }
         entry->offset = int32_t(offset);
         offset += entry->size;
     }
@@ -343,14 +359,17 @@ static void index_build() {
         return;
     files.index_built = 1;
     dirs_build();
-    char path[WALK_PATH_BYTES];
+    IndexWalk *walk = static_cast<IndexWalk *>(xmalloc(sizeof(IndexWalk)));
     for (int k = 0; k < files.dir_count; k++) {
         size_t length = strlen(files.dirs[k]);
-        if (length + 1 >= sizeof path)
+        if (length + 1 >= sizeof walk->path)
             continue;
-        memcpy(path, files.dirs[k], length + 1);
-        index_walk(path, length, length, k, 0);
+        memcpy(walk->path, files.dirs[k], length + 1);
+        walk->root = length;
+        walk->rank = k;
+        index_walk(walk, length, 0);
     }
+    free(walk);
     heap_sort(files.entries, files.entry_count, compare_name_rank);
 
     // Archives rank after every directory, in the order of their names.

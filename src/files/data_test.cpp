@@ -294,6 +294,19 @@ TEST_F(DataFiles, NamesListIsSortedAndDistinct) {
     EXPECT_EQ(count, 6);
 }
 
+TEST_F(DataFiles, LinkedDirectoriesAreWalkedButLoopsAreNot) {
+    TempDir elsewhere;
+    elsewhere.write("y.txt", "y");
+    install.write("a/x.txt", "x");
+    ASSERT_EQ(symlink("../a", install.at("a/again").c_str()), 0);
+    ASSERT_EQ(symlink("..", install.at("a/up").c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.path.c_str(), install.at("linked").c_str()), 0);
+    int count = 0;
+    const char *const *names = data_names(&count);
+    std::vector<std::string> got(names, names + count);
+    EXPECT_EQ(got, (std::vector<std::string>{"a/x.txt", "linked/y.txt"}));
+}
+
 TEST_F(DataFiles, RenameMovesHomeFiles) {
     data_close(data_open("@demos/default.qzdemo", "wb"));
     EXPECT_EQ(data_rename("@demos/default.qzdemo", "@demos/best lap.qzdemo"), 1);
