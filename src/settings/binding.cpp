@@ -43,6 +43,13 @@ void bindings_attach(const AxisSource *source, int debug) {
     bind.debug = debug;
 }
 
+// The pooled copy of a key or axis name, cut to BINDING_NAME_CHARS.
+static const char *name_intern(const char *name) {
+    char cut[BINDING_NAME_CHARS + 1];
+    snprintf(cut, sizeof cut, "%s", name);
+    return intern_string(cut);
+}
+
 static void axis_close(InputAxis *axis) {
     if (axis && bind.source)
         bind.source->axis_close(axis);
@@ -50,7 +57,7 @@ static void axis_close(InputAxis *axis) {
 
 void binding_init(KeyBinding *binding, const char *label, const char *key_name) {
     binding->label = label;
-    binding->key_name = key_name ? intern_string(key_name) : nullptr;
+    binding->key_name = key_name ? name_intern(key_name) : nullptr;
     binding->key_code = KEY_CODE_NONE;
     binding->axis_name = nullptr;
     binding->axis = nullptr;
@@ -76,12 +83,12 @@ void binding_parse(KeyBinding *binding, const char *text) {
         std::isfinite(lo) && std::isfinite(hi)) {
         binding->axis_min = lo;
         binding->axis_max = hi;
-        binding->axis_name = intern_string(close + 1);
+        binding->axis_name = name_intern(close + 1);
         return;
     }
     if (strncmp(text, "(k)", 3) == 0)
         text += 3;
-    binding->key_name = intern_string(text);
+    binding->key_name = name_intern(text);
 }
 
 int binding_write(DataStream *stream, const char *key, const KeyBinding *binding) {
@@ -163,7 +170,7 @@ void binding_capture_start(KeyBinding *binding) {
                 log("\t%s Ignored (not centered)\n", names[i]);
             continue;
         }
-        bind.watched.push_back({intern_string(names[i]), axis});
+        bind.watched.push_back({name_intern(names[i]), axis});
         if (bind.debug)
             log("\t%s %s\n", names[i], "Ok");
     }
@@ -184,7 +191,7 @@ int binding_capture_key(int code) {
         const char *name = bind.source->key_name(code);
         if (!name || !name[0])
             return 1;
-        binding->key_name = intern_string(name);
+        binding->key_name = name_intern(name);
         binding->key_code = code;
         binding->axis_name = nullptr;
         axis_close(binding->axis);

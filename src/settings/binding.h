@@ -26,6 +26,7 @@ enum ControlChannel {
 
 enum {
     KEY_CODE_NONE = -1,              // key_code of a binding without a resolved key
+    BINDING_NAME_CHARS = 255,        // longest key or axis name kept; no device name is longer
     AXIS_RAW_HALF = 16384,           // an axis read beyond this is not centred
 };
 
@@ -46,7 +47,8 @@ void bindings_attach(const AxisSource *source, int debug);
 // Sets the label and a default key name (null for none); no axis, range 0 .. 1.
 void binding_init(KeyBinding *binding, const char *label, const char *key_name);
 // Sets a binding from its file text: "(min,max)axis name" for an axis, otherwise a key name
-// with or without a leading "(k)". Leading blanks are skipped; an open axis is closed.
+// with or without a leading "(k)". Leading blanks are skipped; an open axis is closed. Names
+// are cut to BINDING_NAME_CHARS so that the written line always reads back whole.
 void binding_parse(KeyBinding *binding, const char *text);
 // Writes "key=(k)name\n" or "key=(%f,%f)axis\n"; nothing for an empty binding. 1 unless a
 // write failed.

@@ -91,7 +91,8 @@ struct Settings {
     int xres, yres;                // window size in windowed mode
     int draw_fps, draw_time, draw_ping;   // HUD displays, non-zero shows
     int spy;                       // non-zero allows switching the viewed rider freely
-    TextItem track;                // track directory selected at start-up
+    TextItem track;                // track directory: chosen at start-up, and kept equal to the
+                                   // selected track so that the next start finds it again
     ChoiceItem record;             // "Record Demo"
     ChoiceItem skill;              // "Robot Skill": "Novice", "Amateur", "Expert"
     NumberItem minutes, laps;      // race length
