@@ -11,6 +11,9 @@
 #include "bike/bike.h"
 #include "bike/contact.h"
 #include "bike/ride.h"
+#include "bike/shape.h"
+#include "files/data.h"
+#include "testsupport/testsupport.h"
 #include "track/terrain.h"
 
 // Hard-pack: firm grip that fades a little with slip, and a rolling resistance that grows
@@ -71,6 +74,44 @@ struct TestGround {
     ~TestGround() {
         physics_set_terrain(nullptr);
         terrain_free(&terrain);
+    }
+};
+
+// A data home holding the seven generic part shapes (sphere centres in each part's frame),
+// so that frames, forks, swingarms and riders hit the ground and each other.
+struct ShapeHome {
+    TempDir user, install;
+    ScopedEnv xdg{"XDG_DATA_HOME", user.path.c_str()};
+    ScopedEnv qz{"QZ_HOME", install.path.c_str()};
+    ShapeHome() {
+        const char *k = " 0.5 2500 120\n";
+        auto sphere = [&](float x, float y, float z, float r) {
+            char line[128];
+            snprintf(line, sizeof line, "%g %g %g %g%s", x, y, z, r, k);
+            return std::string(line);
+        };
+        install.write("generic_frame.shp", "4\n" + sphere(0, 1.02f, -0.6f, 0.4f) +
+                                               sphere(0, 1.07f, 0.25f, 0.35f) +
+                                               sphere(0, -0.23f, -0.2f, 0.55f) +
+                                               sphere(0, 1.17f, 2.2f, 0.25f));
+        install.write("generic_fork_upper.shp", "2\n" + sphere(0, 0, 0, 0.3f) + sphere(0, 1.1f, 0.7f, 0.22f));
+        install.write("generic_fork_lower.shp", "2\n" + sphere(-0.42f, 0, 0, 0.18f) + sphere(0.42f, 0, 0, 0.18f));
+        install.write("generic_swingarm.shp", "2\n" + sphere(-0.36f, 0, 0, 0.16f) + sphere(0.36f, 0, 0, 0.16f));
+        install.write("generic_rider.shp", "3\n" + sphere(0, 0.81f, -0.94f, 0.45f) + sphere(0, 0, 0, 0.6f) +
+                                               sphere(0, -0.57f, 0.67f, 0.5f));
+        std::string wheel = "4\n";
+        for (int i = 0; i < 4; i++) {
+            float a = 1.5707963f * (float)i;
+            wheel += sphere(0, 0.8f * sinf(a), 0.8f * cosf(a), 0.3333333f);
+        }
+        install.write("front_wheel.shp", wheel);
+        install.write("rear_wheel.shp", wheel);
+        data_reset();
+        shapes_clear();
+    }
+    ~ShapeHome() {
+        shapes_clear();
+        data_reset();
     }
 };
 
