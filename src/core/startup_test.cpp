@@ -75,6 +75,7 @@ struct GameMainTest : testing::Test {
     ScopedEnv qz{"QZ_HOME", nullptr};
     ScopedEnv logfile{"KOBU_LOGFILE", nullptr};
     std::string err, out;
+    std::vector<std::string> args;   // the start-up state points into the last run's arguments
 
     void SetUp() override {
         // Two tracks of our own, whatever the archive ships.
@@ -88,7 +89,8 @@ struct GameMainTest : testing::Test {
         log_reset();
         data_reset();
     }
-    int run(std::vector<std::string> args) {
+    int run(std::vector<std::string> given) {
+        args = given;
         args.insert(args.begin(), "rutmoor");
         std::vector<char *> argv;
         for (std::string &a : args)

@@ -48,7 +48,7 @@ static void log_open(const char *first_message) {
     }
 }
 
-static void log_write(const char *format, va_list args) {
+__attribute__((format(printf, 1, 0))) static void log_write(const char *format, va_list args) {
     if (!g_log.file)
         return;
     TimeStamp now = time_now();
