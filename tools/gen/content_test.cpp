@@ -16,6 +16,8 @@
 #include "course.h"
 #include "files/build_digest.h"
 #include "files/data.h"
+#include "render/image.h"
+#include "render/model.h"
 #include "testsupport/testsupport.h"
 #include "track/billboards.h"
 #include "track/decals.h"
@@ -165,8 +167,19 @@ TEST(Content, EveryTrackLoadsCleanWithItsLapGridAndFiles)
             }
         }
 
-        for (const std::string &file : named_files(t))
+        // Every file named is in the archive and decodes as what it is.
+        for (const std::string &file : named_files(t)) {
             EXPECT_TRUE(in_archive(file.c_str())) << file;
+            const char *dot = strrchr(file.c_str(), '.');
+            if (!strcmp(dot, ".png") || !strcmp(dot, ".ppm"))
+                EXPECT_NE(image_get(file.c_str()), nullptr) << file;
+            else if (!strcmp(dot, ".jm"))
+                EXPECT_NE(model_get(file.c_str()), nullptr) << file;
+            else if (!strcmp(dot, ".shp"))
+                EXPECT_NE(shape_load(file.c_str()), nullptr) << file;
+            else
+                ADD_FAILURE() << "unexpected kind of file " << file;
+        }
         EXPECT_NE(t->map_picture, nullptr);
         EXPECT_GE(t->statues.count, timing.start_count + 10);
         track_unload();

@@ -282,10 +282,10 @@ float course_ground(const Course &c, float x, float z)
         return 5 + std::min(step, 14.0f) * 2.6f;
     }
     case COURSE_SAND: {
+        // Dunes: long swells with rounder humps on them, stretched along the wind (x).
         float broad = 9 * noise_fbm(x / 420.0f, z / 420.0f, 3, seed);
-        float ridge = 1 - fabsf(noise_fbm(x / 150.0f, z / 110.0f, 2, seed + 7));
-        float ripples = 0.08f * sinf(x * 0.9f + 3 * noise_value(x / 30, z / 30, seed + 9));
-        return 12 + broad + 7 * ridge * ridge + ripples;
+        float dunes = 6 * noise_fbm(x / 170.0f, z / 110.0f, 2, seed + 7);
+        return 14 + broad + dunes + 0.4f * noise_fbm(x / 25.0f, z / 25.0f, 2, seed + 9);
     }
     default: {
         float hills = 20 * noise_fbm(x / 520.0f, z / 520.0f, 3, seed);
@@ -441,14 +441,20 @@ void course_build(int index, Course *c)
     smooth_loop(&curvature, 8);
     smooth_loop(&camber, 12);
 
-    // Banking: berms rise towards the outside of the turn, off-camber turns fall away.
+    // Banking: berms rise towards the outside of the turn, off-camber turns fall away. The
+    // bank builds up and dies away over some 50 ft so that no edge is left across the track.
+    std::vector<float> bank(n);
     for (int i = 0; i < n; i++) {
         float k = curvature[i];
-        float slope = std::min(fabsf(k) * 30.0f, 0.5f);
+        float slope = std::min(fabsf(k) * 18.0f, 0.36f);
         float side = k > 0 ? -1.0f : 1.0f;   // right turn: the left (outside) is higher
-        float b = camber[i] >= 0 ? camber[i] * slope : camber[i] * std::min(slope, 0.18f);
-        c->points[i].bank = side * b;
+        float b = camber[i] >= 0 ? camber[i] * slope : camber[i] * std::min(slope, 0.16f);
+        bank[i] = side * b;
     }
+    smooth_loop(&bank, 12);
+    smooth_loop(&bank, 12);
+    for (int i = 0; i < n; i++)
+        c->points[i].bank = bank[i];
 
     // Intended speeds: what the grip (helped by a berm) allows in each turn, limited by
     // braking into it and accelerating out of it.
@@ -527,16 +533,23 @@ void course_build(int index, Course *c)
         if (level > 0)
             c->points[i].bank *= 1 - level;
         // The grid is as wide as the gates; the straight narrows over 200 ft after it.
+        // Behind the grid it widens over 40 ft, so that no wall stands at its back.
         float pad_width = 0;
         if (ds >= -spec.pad_behind && ds <= 10)
             pad_width = 2 * pad_half;
         else if (ds > 10 && ds < 210)
             pad_width = 2 * pad_half + (c->points[i].width - 2 * pad_half) * (ds - 10) / 200;
+        else if (ds < -spec.pad_behind && ds > -spec.pad_behind - 40)
+            pad_width = 2 * pad_half + (c->points[i].width - 2 * pad_half) *
+                                           (-spec.pad_behind - ds) / 40;
         c->points[i].width = std::max(c->points[i].width, pad_width);
     }
     double lap = 0;
     for (int i = 0; i < n; i++) {
-        c->points[i].y = centre[i] + profile[i];
+        // A banked turn pivots near its low edge: the high side climbs by one and a half
+        // times the bank over the half width, the low side dips by half of it.
+        float lift = 0.25f * fabsf(c->points[i].bank) * c->points[i].width;
+        c->points[i].y = centre[i] + profile[i] + lift;
         c->points[i].speed = v[i];
         lap += COURSE_STEP / v[i];
     }

@@ -200,6 +200,21 @@ void land_author(const Course &course, Land *land)
             land->heights[k] = t <= 0 ? surface : surface + (ground - surface) * smoothstep(t);
         }
 
+    // Soften the creases where neighbouring samples took different course points (the
+    // inside of tight turns, the ends of berms): one pass of a 3 x 3 mean over the course.
+    std::vector<float> cut = land->heights;
+    for (int r = 1; r < S - 1; r++)
+        for (int c = 1; c < S - 1; c++) {
+            size_t k = (size_t)r * S + c;
+            if (land->nearest[k] < 0)
+                continue;
+            float sum = 0;
+            for (int dr = -1; dr <= 1; dr++)
+                for (int dc = -1; dc <= 1; dc++)
+                    sum += cut[k + (size_t)(dr * S) + dc];
+            land->heights[k] = sum / 9;
+        }
+
     // Put every height on the 16-bit steps the height picture stores, so that everything
     // computed from them here matches what the game reads back.
     float lo = *std::min_element(land->heights.begin(), land->heights.end());
