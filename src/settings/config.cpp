@@ -5,6 +5,9 @@
 #include "settings/settings.h"
 #include "settings/setup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -188,6 +191,17 @@ static int config_write_line(DataStream *out, const ConfigKey &k) {
     return 0;
 }
 
+// Makes sure the file's bytes are on the disk, so that a crash after the rename cannot leave
+// an empty file in place of the configuration.
+static int file_sync(const char *path) {
+    int fd = open(path, O_RDONLY);
+    if (fd < 0)
+        return 0;
+    int ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
 int config_write() {
     // The new file goes to the home directory only, beside the file it replaces.
     const char *home = data_dir(0);
@@ -202,7 +216,7 @@ int config_write() {
         ok &= config_write_line(out, k);
     ok &= data_flush(out) == 0;
     data_close(out);
-    if (ok && data_rename(new_path.c_str(), "@config"))
+    if (ok && file_sync(new_path.c_str()) && data_rename(new_path.c_str(), "@config"))
         return 1;
     remove(new_path.c_str());
     return 0;

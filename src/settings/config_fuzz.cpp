@@ -35,7 +35,12 @@ static void remove_scratch() {
 static void prepare() {
     if (!home_config.empty())
         return;
-    std::string pattern = (std::filesystem::temp_directory_path() / "rutmoor-config-fuzz-XXXXXX").string();
+    // Memory-backed when the system has it: every input writes the file twice.
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "rutmoor-config-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         abort();
     scratch = pattern;

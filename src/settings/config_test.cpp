@@ -77,6 +77,30 @@ TEST_F(ConfigTest, DefaultsAreInPlaceWithoutAFile) {
     }
 }
 
+TEST_F(ConfigTest, VideoModesOfTheFirstModesDepth) {
+    EXPECT_EQ(settings.video_mode.count, 2);   // no display listed yet
+    const VideoMode modes[] = {
+        {1920, 1080, 32}, {1280, 720, 32}, {1920, 1080, 32}, {800, 600, 16}, {640, 480, 32}};
+    settings_video_modes(modes, 5);
+    const ChoiceItem &v = settings.video_mode;
+    ASSERT_EQ(v.count, 5);
+    const char *expected[] = {"Default Fullscreen", "Windowed", "1920x1080", "1280x720", "640x480"};
+    for (int i = 0; i < 5; i++)
+        EXPECT_STREQ(v.choices[i], expected[i]);
+
+    read_text("video_mode=1280x720\n");
+    EXPECT_STREQ(choice_text(&v), "1280x720");
+    read_text("video_mode=800x600\n");
+    EXPECT_STREQ(choice_text(&v), "1280x720");
+    // A display that no longer offers the chosen mode falls back to the desktop's own.
+    settings_video_modes(modes + 3, 2);   // 16-bit first: only 800x600
+    ASSERT_EQ(v.count, 3);
+    EXPECT_STREQ(v.choices[2], "800x600");
+    EXPECT_STREQ(choice_text(&v), "Default Fullscreen");
+    settings_video_modes(nullptr, 0);
+    EXPECT_EQ(v.count, 2);
+}
+
 TEST_F(ConfigTest, UseFboSelectsTheRenderingMethodAndIsNotWrittenBack) {
     read_text("use_fbo=Yes\n");
     EXPECT_STREQ(choice_text(&settings.render_texture), "Hardware/Direct");

@@ -132,7 +132,9 @@ struct Settings {
 extern Settings settings;
 
 // Puts every item to its built-in default (stability presets at 100, texture lists holding
-// only "default", no display modes); closes no axes, so call it before bindings resolve.
+// only "default", no display modes). Start-up calls it first, then builds the video modes and
+// the texture lists and reads the configuration. It closes no axes: call it before bindings
+// resolve.
 void settings_reset();
 
 // Rebuilds the video mode choices: "Default Fullscreen", "Windowed", then "%dx%d" for every
