@@ -70,18 +70,20 @@ void log(const char *format, ...) {
         return;
     }
     va_list args;
-    if (!g_log.set_up) {
-        // The first message may be the setting that names the file; it is not logged.
-        if (strncmp(format, LOG_NAME_SETTING, sizeof LOG_NAME_SETTING - 1) == 0) {
+    // A message naming the file is a setting, never logged; only the first message of all
+    // may name it.
+    if (strncmp(format, LOG_NAME_SETTING, sizeof LOG_NAME_SETTING - 1) == 0) {
+        if (!g_log.set_up) {
             char setting[4096];
             va_start(args, format);
             vsnprintf(setting, sizeof setting, format, args);
             va_end(args);
             log_open(setting);
-            return;
         }
-        log_open("");
+        return;
     }
+    if (!g_log.set_up)
+        log_open("");
     if (format[0] == 19) {
         if (strcmp(format + 1, "FLUSH") == 0)
             g_log.flush = true;
