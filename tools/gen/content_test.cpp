@@ -180,6 +180,26 @@ TEST(Content, EveryTrackLoadsCleanWithItsLapGridAndFiles)
             else
                 ADD_FAILURE() << "unexpected kind of file " << file;
         }
+        // Berms rise on the outside of turns, off-camber turns fall away from it.
+        int berms = 0, off_camber = 0;
+        for (size_t k = 20; k + 20 < course->points.size(); k += 10) {
+            const CoursePoint &a = course->points[k - 20], &p = course->points[k];
+            const CoursePoint &b = course->points[k + 20];
+            float turn = a.dir_x * b.dir_z - a.dir_z * b.dir_x;   // > 0 turning right
+            if (fabsf(turn) < 0.3f)
+                continue;
+            float out = turn > 0 ? -1.0f : 1.0f, half = 0.5f * p.width - 1;
+            float outside = terrain_height(&t->terrain, p.x - p.dir_z * half * out,
+                                           p.z + p.dir_x * half * out);
+            float inside = terrain_height(&t->terrain, p.x + p.dir_z * half * out,
+                                          p.z - p.dir_x * half * out);
+            berms += outside > inside + 2;
+            off_camber += outside < inside - 1;
+        }
+        EXPECT_GT(berms, 3);
+        if (!strcmp(name, "rabbithill")) {
+            EXPECT_GT(off_camber, 0);
+        }
         EXPECT_NE(t->map_picture, nullptr);
         EXPECT_GE(t->statues.count, timing.start_count + 10);
         track_unload();

@@ -80,8 +80,14 @@ int main(int argc, char **argv)
         fprintf(stderr, "rutmoor-gen: can't create %s\n", home_root.c_str());
         return 1;
     }
+    // The installation directory is an empty one too: left unset it would be the
+    // executable's directory, whose zzzz.saf from an earlier build could stand in for a
+    // file this run forgot to write.
+    std::string install = std::string(work) + "/install";
+    std::filesystem::remove_all(install, error);
+    std::filesystem::create_directories(install, error);
     setenv("XDG_DATA_HOME", home_root.c_str(), 1);
-    unsetenv("QZ_HOME");
+    setenv("QZ_HOME", install.c_str(), 1);
     gen.home = home_root + "/Rutmoor/";
     data_reset();
     track_configure(0, 1, 0);
