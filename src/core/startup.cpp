@@ -16,8 +16,8 @@
 #include "track/deform.h"
 #include "track/track.h"
 
-#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 StartupState startup;
