@@ -10,11 +10,14 @@
 
 #include "bike/bike.h"
 #include "bike/contact.h"
+#include "bike/particles.h"
 #include "bike/ride.h"
 #include "bike/shape.h"
 #include "files/data.h"
 #include "testsupport/testsupport.h"
+#include "track/billboards.h"
 #include "track/terrain.h"
+#include "track/track.h"
 
 // Hard-pack: firm grip that fades a little with slip, and a rolling resistance that grows
 // with the square of the speed (it stands for air drag, which the tyres carry).
@@ -113,6 +116,27 @@ struct ShapeHome {
         shapes_clear();
         data_reset();
     }
+};
+
+// A particle pool of the track's kind with its billboards, attached for the test's life.
+struct TestParticles {
+    ParticlePool pool{};
+    Array billboards{};
+    TestParticles() {
+        array_init(&billboards, sizeof(Billboard));
+        for (int i = 0; i < PARTICLE_SLOTS; i++) {
+            pool.slots[i].billboard = billboard_add(&billboards, nullptr, 0, 0, 0, 1, 1, nullptr);
+            pool.slots[i].next = i + 1 < PARTICLE_SLOTS ? i + 1 : -1;
+        }
+        pool.free_first = 0;
+        pool.live_first = -1;
+        particles_attach(&pool, &billboards);
+    }
+    ~TestParticles() {
+        particles_attach(nullptr, nullptr);
+        array_free(&billboards);
+    }
+    const Billboard *billboard(int slot) { return array_get<Billboard>(&billboards, pool.slots[slot].billboard); }
 };
 
 // A fresh physics world per test.
