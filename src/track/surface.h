@@ -50,7 +50,8 @@ struct ErodeParams {
 struct Surface {
     int texture;                  // ground texture id; 0 until the renderer loads texture_name
     const char *texture_name;     // interned data name from the file, null when none given
-    uint8_t *texture_pixels;      // RGB pixels for the software ground method; owned, may be null
+    const uint8_t *texture_pixels;   // RGB pixels for the software ground method, kept by the
+                                     // picture cache; null until the renderer asks for them
     int texture_width, texture_height;
     float friction_value[SURFACE_CURVE_POINTS];   // grip coefficient of each point
     float friction_speed[SURFACE_CURVE_POINTS];   // ft/s, ascending; 0 = unused slot

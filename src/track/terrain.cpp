@@ -214,7 +214,7 @@ void read_samples(Terrain *t, DataStream *hf, int binary, const char *dir) {
     free(samples);
     uint8_t hash[20];
     ripemd160_final(&digest, hash);
-    if (terrain_state.verbose == 2) {
+    if (terrain_state.verbose >= 2) {
         char hex[41];
         ripemd160_hex(hash, hex);
         log("%s\n", hex);
@@ -333,6 +333,7 @@ int terrain_create(Terrain *t, int tile_bits, float spacing, const float *height
 }
 
 float terrain_height(const Terrain *t, float x, float z) {
+    if (!t->heights) return 0.0f;
     float inv = 1.0f / t->spacing;
     Tri tri = tri_at(grid_coord(x, inv, t->grid_size), grid_coord(z, inv, t->grid_size));
     float hp = sample_at(t, tri.pc, tri.pr);
@@ -341,6 +342,10 @@ float terrain_height(const Terrain *t, float x, float z) {
 }
 
 void terrain_face_normal(const Terrain *t, float x, float z, Vec3 *normal) {
+    if (!t->heights) {
+        *normal = Vec3{0.0f, 1.0f, 0.0f};
+        return;
+    }
     float inv = 1.0f / t->spacing;
     Tri tri = tri_at(grid_coord(x, inv, t->grid_size), grid_coord(z, inv, t->grid_size));
     float s = t->spacing;
@@ -354,6 +359,10 @@ void terrain_face_normal(const Terrain *t, float x, float z, Vec3 *normal) {
 void terrain_vertex_normal(const Terrain *t, int column, int row, Vec3 *normal) {
     static const int ring[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {1, 0},
                                    {1, 1},   {0, 1},  {-1, 1}, {-1, 0}};
+    if (!t->heights) {
+        *normal = Vec3{0.0f, 1.0f, 0.0f};
+        return;
+    }
     int last = t->grid_size - 1;
     column = clampi(column, 0, last);
     row = clampi(row, 0, last);
@@ -380,6 +389,7 @@ void terrain_tile_at(const Terrain *t, float x, float z, int *i, int *j) {
 }
 
 int terrain_save(Terrain *t, const char *track_name) {
+    if (!t->heights) return 0;
     int size = t->grid_size;
     size_t count = (size_t)size * size;
     float lo = t->heights[0], hi = t->heights[0];
@@ -436,7 +446,6 @@ void terrain_free(Terrain *t) {
     free(t->lod_error);
     free(t->lod_build);
     free(t->lod_forced);
-    for (Surface &surface : t->surfaces) free(surface.texture_pixels);
     if (t->decals.elem_size != 0) array_free(&t->decals);
     for (Array &bucket : t->decal_buckets)
         if (bucket.elem_size != 0) array_free(&bucket);

@@ -79,7 +79,7 @@ void terrain_set_verbose(int level);
 // 0 after the message, with the record freed.
 int terrain_load(Terrain *terrain, const char *dir, int method);
 // Ground height (ft) under (x, z); points outside the field read the border samples.
-// Allocates nothing.
+// Allocates nothing. A record without heights answers 0 (and an upward normal below).
 float terrain_height(const Terrain *terrain, float x, float z);
 // Normal of the ground triangle under (x, z), not normalised (length = twice the triangle
 // area), y >= 0. Allocates nothing.

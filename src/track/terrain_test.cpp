@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/ripemd160.h"
+#include "platform/log.h"
 #include "track/terrain_test_support.h"
 
 namespace {
@@ -43,6 +45,32 @@ TEST(TerrainLoad, BinarySamplesFollowTheColon) {
     EXPECT_GT(sample_height(t, 2, 0), 5.0f);
     EXPECT_LT(sample_height(t, 2, 0), 5.0002f);
     EXPECT_NEAR(sample_height(t, 512, 512), example_sample(512, 512) * 10.0f / 65535.0f, 1e-4f);
+}
+
+// The digest of the samples as read goes to the log at verbose level 2 only.
+TEST(TerrainLoad, HeightDigestIsLoggedAtLevelTwo) {
+    TrackDir dir;
+    std::string hf = hf_binary(6, 1.0f, 0.0f, 1.0f, [](int c, int r) { return (uint16_t)(c * r * 3); });
+    dir.put("terrain.hf", hf);
+    put_track_files(dir, 6);
+    uint8_t hash[20];
+    size_t colon = hf.find(':') + 1;
+    ripemd160(hf.data() + colon, hf.size() - colon, hash);
+    char hex[41];
+    ripemd160_hex(hash, hex);
+    for (int level : {0, 1, 2}) {
+        ScopedEnv name("KOBU_LOGFILE", nullptr);
+        log_reset();
+        log("KOBU_LOGFILE=%s", dir.tmp.at("log.txt").c_str());
+        terrain_set_verbose(level);
+        LoadedTerrain lt;
+        ASSERT_EQ(terrain_load(lt.t, "@t", 1), 1);
+        log(nullptr);
+        std::string logged = read_whole_file(dir.tmp.at("log.txt"));
+        EXPECT_EQ(logged.find(std::string("] ") + hex + "\n") != std::string::npos, level == 2) << level;
+    }
+    terrain_set_verbose(0);
+    log_reset();
 }
 
 TEST(TerrainLoad, ShortBinarySamplesReadAsAllOnes) {
@@ -225,6 +253,21 @@ TEST(TerrainHeight, VerticesCellCentresAndOutside) {
     EXPECT_EQ(terrain_height(&t, -7.0f, -9.0f), sample_height(t, 0, 0));
     EXPECT_EQ(terrain_height(&t, 900.0f, 900.0f), sample_height(t, 128, 128));
     EXPECT_TRUE(std::isfinite(terrain_height(&t, NAN, NAN)));
+}
+
+TEST(TerrainHeight, RecordWithoutGroundAnswersNeutrally) {
+    Terrain *t = (Terrain *)calloc(1, sizeof(Terrain));
+    EXPECT_EQ(terrain_height(t, 3.0f, 4.0f), 0.0f);
+    Vec3 n;
+    terrain_face_normal(t, 3.0f, 4.0f, &n);
+    EXPECT_EQ(n.y, 1.0f);
+    terrain_vertex_normal(t, 3, 4, &n);
+    EXPECT_EQ(n.y, 1.0f);
+    EXPECT_EQ(surface_at(t, 3.0f, 4.0f), 0);
+    terrain_deform(t, 3.0f, 4.0f, 2.0f, 1.0f);
+    EXPECT_EQ(terrain_save(t, "nothing"), 0);
+    terrain_free(t);
+    free(t);
 }
 
 TEST(TerrainFaceNormal, PerpendicularToItsTriangleAndUpwards) {
