@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "track/track.h"
 #include "track/track_test_home.h"
 
 namespace {
@@ -15,7 +16,10 @@ struct StatuesTest : ::testing::Test {
     SlopedTerrain ground;
     Array list;
     StatuesTest() { array_init(&list, sizeof(Statue)); }
-    ~StatuesTest() override { array_free(&list); }
+    ~StatuesTest() override {
+        array_free(&list);
+        track_configure(0, 3, 0);
+    }
     const Statue &at(int i) { return *array_get<Statue>(&list, i); }
 };
 
@@ -75,6 +79,26 @@ TEST_F(StatuesTest, LoadsItsPartsAndWarnsAboutAMissingShape) {
     EXPECT_EQ(at(1).shape, nullptr);
     EXPECT_EQ(at(1).texture_name, nullptr);
     EXPECT_EQ(last_console_line(), "Warning: missing shape file @gone.shp");
+}
+
+TEST_F(StatuesTest, ShadersFindNormalAndSpecularMapsBesideTextureThenModel) {
+    track_configure(0, 3, 1);
+    home.put("rock.jm", "3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n");
+    home.put("paint_norm.ppm", tiny_ppm());
+    home.put("rock_norm.ppm", tiny_ppm());
+    home.put("rock_spec.ppm", tiny_ppm());
+    home.put("bark_norm-repeat.ppm", tiny_ppm());
+    statue_add(&list, nullptr, 0, 0, 0, 0, "@rock.jm", "@paint.ppm", nullptr);
+    statue_add(&list, nullptr, 0, 0, 0, 0, "@rock.jm", "@bark-repeat.ppm", nullptr);
+    statue_add(&list, nullptr, 0, 0, 0, 0, "@none.jm", "@paint.ppm", nullptr);   // no model
+    track_configure(0, 3, 0);   // shaders off
+    statue_add(&list, nullptr, 0, 0, 0, 0, "@rock.jm", "@paint.ppm", nullptr);
+    EXPECT_STREQ(at(0).normal_map_name, "@paint_norm.ppm");
+    EXPECT_STREQ(at(0).spec_map_name, "@rock_spec.ppm");
+    EXPECT_STREQ(at(1).normal_map_name, "@bark_norm-repeat.ppm");
+    EXPECT_EQ(at(2).normal_map_name, nullptr);
+    EXPECT_EQ(at(3).normal_map_name, nullptr);   // shaders off
+    EXPECT_EQ(at(3).spec_map_name, nullptr);
 }
 
 TEST_F(StatuesTest, WriterWritesWhatTheReaderReads) {
