@@ -18,7 +18,7 @@ static const char *const FIXED_FILES[] = {
     "generic_swingarm.shp", "front_wheel.shp", "rear_wheel.shp", "generic_rider.shp",
 };
 
-bool archive_read_file(const std::string &path, std::string *bytes)
+static bool read_file(const std::string &path, std::string *bytes)
 {
     FILE *file = fopen(path.c_str(), "rb");
     if (!file)
@@ -45,7 +45,7 @@ std::vector<ArchiveMember> archive_collect(const std::string &dir)
             continue;
         ArchiveMember member;
         member.name = it->path().lexically_relative(dir).generic_string();
-        if (!archive_read_file(it->path().string(), &member.bytes))
+        if (!read_file(it->path().string(), &member.bytes))
             continue;
         members.push_back(std::move(member));
     }
@@ -111,7 +111,7 @@ std::string archive_digest_source(const std::string &archive_digest,
 int archive_write_if_changed(const std::string &path, const std::string &bytes)
 {
     std::string old;
-    if (archive_read_file(path, &old) && old == bytes)
+    if (read_file(path, &old) && old == bytes)
         return 1;
     std::error_code error;
     fs::path parent = fs::path(path).parent_path();

@@ -26,5 +26,3 @@ std::string archive_digest_source(const std::string &archive_digest,
 // Writes a file only when its contents differ from what is there (so that the build does
 // not relink needlessly). 1 on success.
 int archive_write_if_changed(const std::string &path, const std::string &bytes);
-// Reads a whole file; false when it cannot be read.
-bool archive_read_file(const std::string &path, std::string *bytes);

@@ -50,18 +50,6 @@ float land_height(const Land &land, float x, float z)
     return hp + w1 * (sample(land, qc, qr) - hp) + w2 * (sample(land, rc, rr) - hp);
 }
 
-void land_normal(const Land &land, float x, float z, float normal[3])
-{
-    const float d = 1.0f;
-    float hx = land_height(land, x + d, z) - land_height(land, x - d, z);
-    float hz = land_height(land, x, z + d) - land_height(land, x, z - d);
-    float nx = -hx / (2 * d), nz = -hz / (2 * d);
-    float len = sqrtf(nx * nx + 1 + nz * nz);
-    normal[0] = nx / len;
-    normal[1] = 1 / len;
-    normal[2] = nz / len;
-}
-
 // Lateral offset and interpolated course point of a sample whose nearest point is known.
 static CoursePoint course_here(const Course &course, int nearest, float x, float z,
                                float *lateral)
@@ -84,11 +72,6 @@ float land_edge_distance(const Land &land, const Course &course, float x, float 
     float lateral;
     CoursePoint p = course_here(course, nearest, x, z, &lateral);
     return fabsf(lateral) - 0.5f * p.width;
-}
-
-int land_on_course(const Land &land, const Course &course, float x, float z, float margin)
-{
-    return land_edge_distance(land, course, x, z) <= -margin;
 }
 
 // The surface of the surroundings at (x, z).

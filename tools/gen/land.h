@@ -34,10 +34,6 @@ struct Land {
 void land_author(const Course &course, Land *land);
 // Ground height under (x, z) on the two triangles of each cell, as the game reads it.
 float land_height(const Land &land, float x, float z);
-// Unit normal of the ground at (x, z) from the heights around it.
-void land_normal(const Land &land, float x, float z, float normal[3]);
-// 1 when (x, z) is on the riding surface (within the course's width).
-int land_on_course(const Land &land, const Course &course, float x, float z, float margin);
 // Distance (ft) from (x, z) to the nearest edge of the riding surface; negative inside.
 float land_edge_distance(const Land &land, const Course &course, float x, float z);
 // Darkens the light under round shadows (trees) at (x, z) of radius r, before baking.

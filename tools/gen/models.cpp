@@ -4,11 +4,31 @@
 #include "models.h"
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "assets.h"
 #include "gen.h"
 
 namespace {
+
+struct Sphere {
+    float x, y, z;       // centre in the body's frame, ft
+    float radius;        // ft
+    float friction;      // mu
+    float stiffness;     // lbf/ft
+    float damping;       // lbf s/ft
+};
+
+// The text of a ".shp" file: the count, then seven numbers per sphere.
+std::string shape_text(const std::vector<Sphere> &spheres)
+{
+    std::string out = gen_format("%d\n", (int)spheres.size());
+    for (const Sphere &s : spheres)
+        out += gen_format("%.4f %.4f %.4f %.4f %.3f %.1f %.1f\n", s.x, s.y, s.z, s.radius,
+                          s.friction, s.stiffness, s.damping);
+    return out;
+}
 
 struct Vertex {
     float p[3], n[3], uv[2];
@@ -238,15 +258,6 @@ void bike_shapes()
 }
 
 }   // namespace
-
-std::string shape_text(const std::vector<Sphere> &spheres)
-{
-    std::string out = gen_format("%d\n", (int)spheres.size());
-    for (const Sphere &s : spheres)
-        out += gen_format("%.4f %.4f %.4f %.4f %.3f %.1f %.1f\n", s.x, s.y, s.z, s.radius,
-                          s.friction, s.stiffness, s.damping);
-    return out;
-}
 
 void models_write_all()
 {

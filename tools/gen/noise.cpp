@@ -38,8 +38,6 @@ static float value_at(float x, float z, uint32_t seed, int period)
     return a + (b - a) * u + (c - a) * v + (a - b - c + d) * u * v;
 }
 
-float noise_value(float x, float z, uint32_t seed) { return value_at(x, z, seed, 0); }
-
 float noise_fbm(float x, float z, int octaves, uint32_t seed)
 {
     float sum = 0, amplitude = 0.5f, scale = 1;
@@ -49,11 +47,6 @@ float noise_fbm(float x, float z, int octaves, uint32_t seed)
         scale *= 2;
     }
     return sum * 2.0f * (octaves > 1 ? 0.75f : 0.5f);
-}
-
-float noise_tiled(float x, float z, int period, uint32_t seed)
-{
-    return value_at(x, z, seed, period);
 }
 
 float noise_tiled_fbm(float x, float z, int period, int octaves, uint32_t seed)

@@ -6,13 +6,10 @@
 
 // A well-mixed 32-bit hash of two lattice coordinates and a seed.
 uint32_t noise_hash(int32_t x, int32_t z, uint32_t seed);
-// Smooth value noise in -1 .. 1 with one lattice cell per unit.
-float noise_value(float x, float z, uint32_t seed);
 // Sum of octaves of value noise (each half the size and half the amplitude), about -1 .. 1.
 float noise_fbm(float x, float z, int octaves, uint32_t seed);
-// Value noise that repeats every period cells in both directions (seamless pictures).
-float noise_tiled(float x, float z, int period, uint32_t seed);
-// Octaves of tiled noise; the period doubles with each octave.
+// Octaves of value noise that repeats every period cells in both directions (seamless
+// pictures); the period doubles with each octave.
 float noise_tiled_fbm(float x, float z, int period, int octaves, uint32_t seed);
 
 // A small deterministic generator (xorshift) for scattering things.

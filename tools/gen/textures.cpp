@@ -29,7 +29,7 @@ void grain(Picture *p, Color base, float amount, int period, uint32_t seed)
 {
     for (int y = 0; y < TILE; y++)
         for (int x = 0; x < TILE; x++) {
-            float n = tile_noise(x, y, period, 4, seed);
+            float n = tile_noise(x, y, period, 3, seed);
             float fine = (noise_hash(x, y, seed + 1) >> 24) / 255.0f;
             float f = 1 + amount * (n - 0.5f) * 2 + 0.10f * (fine - 0.5f);
             picture_set(p, x, y, shade(base, f));
@@ -148,7 +148,7 @@ Picture paint_mud(uint32_t seed)
     Picture p = picture_make(TILE, TILE, 3, rgb(0, 0, 0));
     for (int y = 0; y < TILE; y++)
         for (int x = 0; x < TILE; x++) {
-            float n = tile_noise(x, y, 4, 4, seed);
+            float n = tile_noise(x, y, 4, 3, seed);
             float wet = std::clamp((tile_noise(x, y, 2, 3, seed + 5) - 0.55f) * 6, 0.0f, 1.0f);
             Color c = shade(rgb(72, 54, 40), 0.85f + 0.4f * n);
             c = mix(c, rgb(110, 110, 112), wet * 0.45f);   // water sheen
