@@ -1,11 +1,15 @@
-// Speed of the ground queries the physics asks many times per step: height, face normal
-// and the surface grip under a point, on a 1025 x 1025 field (n = 9) of rolling ground.
+// Speed of the ground queries the physics asks many times per step (height, face normal
+// and the surface grip under a point, on a 1025 x 1025 field of rolling ground), of a rut
+// event, of the level-of-detail rebuild, and of loading the ground of a shipped track.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "files/data.h"
 #include "track/terrain.h"
 
 namespace {
@@ -97,6 +101,37 @@ void BM_GroundLodRebuild(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_GroundLodRebuild)->Unit(benchmark::kMillisecond);
+
+// The ground of the first track in the data (the archive the build puts beside the
+// executable): terrain.hf, samples, light maps, surface table, tile map and decals.
+void BM_TerrainLoadShippedTrack(benchmark::State &state) {
+    int count = 0;
+    const char *const *names = data_names(&count);
+    std::string dir;
+    for (int k = 0; k < count && dir.empty(); k++) {
+        size_t length = strlen(names[k]);
+        if (length > 11 && strcmp(names[k] + length - 11, "/terrain.hf") == 0) {
+            dir = "@";
+            dir.append(names[k], length - 11);
+        }
+    }
+    if (dir.empty()) {
+        state.SkipWithError("no track in the data: build the game_data target first");
+        return;
+    }
+    Terrain *t = (Terrain *)calloc(1, sizeof(Terrain));
+    for (auto _ : state) {
+        if (!terrain_load(t, dir.c_str(), 1)) {
+            state.SkipWithError("the track's ground did not load");
+            break;
+        }
+        state.counters["grid"] = (double)t->grid_size;
+        terrain_free(t);
+    }
+    free(t);
+    state.SetLabel(dir);
+}
+BENCHMARK(BM_TerrainLoadShippedTrack)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
