@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,21 +108,19 @@ BENCHMARK(BM_GroundLodRebuild)->Unit(benchmark::kMillisecond);
 void BM_TerrainLoadShippedTrack(benchmark::State &state) {
     int count = 0;
     const char *const *names = data_names(&count);
-    std::string dir;
-    for (int k = 0; k < count && dir.empty(); k++) {
-        size_t length = strlen(names[k]);
-        if (length > 11 && strcmp(names[k] + length - 11, "/terrain.hf") == 0) {
-            dir = "@";
-            dir.append(names[k], length - 11);
-        }
+    char dir[1024] = "";
+    for (int k = 0; k < count && !dir[0]; k++) {
+        int length = (int)strlen(names[k]);
+        if (length > 11 && strcmp(names[k] + length - 11, "/terrain.hf") == 0)
+            snprintf(dir, sizeof dir, "@%.*s", length - 11, names[k]);
     }
-    if (dir.empty()) {
+    if (!dir[0]) {
         state.SkipWithError("no track in the data: build the game_data target first");
         return;
     }
     Terrain *t = (Terrain *)calloc(1, sizeof(Terrain));
     for (auto _ : state) {
-        if (!terrain_load(t, dir.c_str(), 1)) {
+        if (!terrain_load(t, dir, 1)) {
             state.SkipWithError("the track's ground did not load");
             break;
         }
