@@ -47,6 +47,7 @@ struct CourseSpec {
     int gate_count;
     float gate_spacing;
     float pad_behind;      // level ground behind the start line, ft
+    float pad_taper;       // ft over which the straight narrows after the start line
     float top_speed;       // ft/s
     float grip;            // lateral grip the intended speeds assume
 };
@@ -138,12 +139,12 @@ const float BRAKING = 16.0f;
 const CourseSpec SPECS[] = {
     {"rabbithill", "Rabbit Hill", COURSE_OUTDOOR, 9, 1.25f, 14.0f, 1101, {0, 0, 0, 0},
      RABBIT_KEYS, COUNT(RABBIT_KEYS), RABBIT_FEATURES, COUNT(RABBIT_FEATURES), 100.0f, 40,
-     3.25f, 50.0f, 66.0f, 0.6f},
+     3.25f, 50.0f, 200.0f, 66.0f, 0.6f},
     {"ironbowl", "Iron Bowl Supercross", COURSE_STADIUM, 8, 1.0f, 6.0f, 2202,
      {20, 40, 492, 472}, STADIUM_KEYS, COUNT(STADIUM_KEYS), STADIUM_FEATURES,
-     COUNT(STADIUM_FEATURES), 30.0f, 22, 3.25f, 25.0f, 55.0f, 0.6f},
+     COUNT(STADIUM_FEATURES), 65.0f, 22, 3.25f, 25.0f, 110.0f, 55.0f, 0.6f},
     {"sandridge", "Sand Ridge", COURSE_SAND, 9, 1.25f, 16.0f, 3303, {0, 0, 0, 0}, SAND_KEYS,
-     COUNT(SAND_KEYS), SAND_FEATURES, COUNT(SAND_FEATURES), 110.0f, 40, 3.25f, 50.0f, 70.0f,
+     COUNT(SAND_KEYS), SAND_FEATURES, COUNT(SAND_FEATURES), 110.0f, 40, 3.25f, 50.0f, 200.0f, 70.0f,
      0.55f},
 };
 
@@ -532,13 +533,14 @@ void course_build(int index, Course *c)
         centre[i] = centre[i] + (grid_y - centre[i]) * level;
         if (level > 0)
             c->points[i].bank *= 1 - level;
-        // The grid is as wide as the gates; the straight narrows over 200 ft after it.
+        // The grid is as wide as the gates; the straight narrows after it.
         // Behind the grid it widens over 40 ft, so that no wall stands at its back.
         float pad_width = 0;
         if (ds >= -spec.pad_behind && ds <= 10)
             pad_width = 2 * pad_half;
-        else if (ds > 10 && ds < 210)
-            pad_width = 2 * pad_half + (c->points[i].width - 2 * pad_half) * (ds - 10) / 200;
+        else if (ds > 10 && ds < 10 + spec.pad_taper)
+            pad_width = 2 * pad_half +
+                        (c->points[i].width - 2 * pad_half) * (ds - 10) / spec.pad_taper;
         else if (ds < -spec.pad_behind && ds > -spec.pad_behind - 40)
             pad_width = 2 * pad_half + (c->points[i].width - 2 * pad_half) *
                                            (-spec.pad_behind - ds) / 40;

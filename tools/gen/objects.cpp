@@ -154,7 +154,7 @@ void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
 {
     float from = c.gate_s + 215, to = c.gate_s + 420;
     if (c.kind == COURSE_STADIUM)
-        from = c.gate_s + 15, to = c.gate_s + c.length - 60;
+        from = c.gate_s + 15, to = c.gate_s + c.length - 75;
     else if (c.kind == COURSE_SAND)
         return;
     for (float s = from; s < to; s += 5.4f) {
