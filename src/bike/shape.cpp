@@ -54,12 +54,16 @@ Shape *shape_read(DataStream *stream, const char *name)
             return nullptr;
         spheres.push_back(s);
     }
+    // Centres far enough out overflow the bounding radius; such a shape is no use.
+    const float bounding = shape_bounding_radius(spheres.data(), count);
+    if (!std::isfinite(bounding))
+        return nullptr;
     Shape *shape = static_cast<Shape *>(xcalloc(1, sizeof(Shape)));
     shape->name = intern_string(name ? name : "");
     shape->count = count;
     shape->spheres = static_cast<ShapeSphere *>(xmalloc(sizeof(ShapeSphere) * size_t(count)));
     memcpy(shape->spheres, spheres.data(), sizeof(ShapeSphere) * size_t(count));
-    shape->bounding_radius = shape_bounding_radius(shape->spheres, count);
+    shape->bounding_radius = bounding;
     return shape;
 }
 

@@ -5,7 +5,8 @@
 // File (text): a sphere count N, then N records of seven reals: centre x y z (feet, body
 // frame), radius (feet), friction coefficient, stiffness k (lbf/ft), damping c (lbf s/ft).
 // A file that does not parse completely is rejected, as is one with N outside
-// 1 .. SHAPE_MAX_SPHERES, a non-finite number, or a negative radius, stiffness or damping.
+// 1 .. SHAPE_MAX_SPHERES, a non-finite number, a negative radius, stiffness or damping, or
+// centres so far out that the bounding radius overflows.
 #pragma once
 
 struct DataStream;

@@ -83,6 +83,7 @@ TEST_F(ShapeTest, IncompleteOrAbsurdFilesAreRejected)
         "1\n0 0 0 -1 1 1 1\n",                      // negative radius
         "1\n0 0 0 1 1 -5 1\n",                      // negative stiffness
         "1\n1e999 0 0 1 1 1 1\n",                   // overflows to infinity
+        "1\n3e38 3e38 3e38 1 1 1 1\n",              // bounding radius overflows
     };
     for (size_t i = 0; i < std::size(cases); i++) {
         const char *text = cases[i];

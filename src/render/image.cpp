@@ -24,10 +24,18 @@ Image *image_alloc(int width, int height, int components, int format)
     image->components = components;
     image->levels = 1;
     image->format = format;
-    if (width > 0 && height > 0)
-        image->pixels = static_cast<uint8_t *>(
-            xmalloc(size_t(width) * size_t(height) * size_t(components)));
     return image;
+}
+
+uint8_t *image_row(Image *image, int y, int *rows_allocated)
+{
+    const size_t row_bytes = size_t(image->width) * size_t(image->components);
+    if (y >= *rows_allocated) {
+        const int rows = std::min(image->height, std::max({y + 1, *rows_allocated * 2, 16}));
+        image->pixels = static_cast<uint8_t *>(xrealloc(image->pixels, size_t(rows) * row_bytes));
+        *rows_allocated = rows;
+    }
+    return image->pixels + size_t(y) * row_bytes;
 }
 
 int image_size_ok(int width, int height)

@@ -19,9 +19,13 @@ enum {
 // Bytes a sequence may hold in all its pictures together.
 constexpr int64_t IMAGE_ANIM_MAX_BYTES = int64_t(1) << 30;
 
-// A new picture of w x h x components with level 0 allocated (contents undefined) and the
-// given format; name "" and info "".
+// A new picture record of w x h x components and the given format, name "" and info "";
+// no pixels yet (readers add rows with image_row).
 Image *image_alloc(int width, int height, int components, int format);
+// Row y of level 0, growing the pixel buffer (doubling, up to the full height) when row y
+// is not allocated yet: a header that claims a huge picture costs memory only as its rows
+// really arrive. rows_allocated starts at 0.
+uint8_t *image_row(Image *image, int y, int *rows_allocated);
 // 1 when width and height lie in 1 .. IMAGE_MAX_SIDE.
 int image_size_ok(int width, int height);
 // Bytes of a full chain from width x height down to 1 x 1, and the level count.

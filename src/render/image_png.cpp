@@ -45,6 +45,21 @@ void png_quiet_error(png_structp png, png_const_charp)
 
 void png_quiet_warning(png_structp, png_const_charp) {}
 
+// libpng's own buffers (rows, chunk data, inflate state) never need more than a few MB for
+// a picture within our limits, but a chunk that claims gigabytes makes it ask for them:
+// refuse, which libpng reports as an error.
+constexpr size_t PNG_OWN_ALLOCATION_MAX = size_t(16) << 20;
+
+png_voidp png_capped_malloc(png_structp, png_alloc_size_t size)
+{
+    return size <= PNG_OWN_ALLOCATION_MAX ? malloc(size) : nullptr;
+}
+
+void png_capped_free(png_structp, png_voidp block)
+{
+    free(block);
+}
+
 void png_read_free(PngRead *r)
 {
     if (r->png)
@@ -71,8 +86,9 @@ void png_collect_text(PngRead *r)
 // r->pixels.
 int png_decode(PngRead *r, int mode)
 {
-    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
-                                    png_quiet_warning);
+    r->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
+                                      png_quiet_warning, nullptr, png_capped_malloc,
+                                      png_capped_free);
     if (!r->png)
         return 0;
     r->info = png_create_info_struct(r->png);
@@ -124,11 +140,26 @@ int png_decode(PngRead *r, int mode)
         return 0;
     if (row_bytes != size_t(r->width) * size_t(r->channels * r->bytes_per_sample))
         return 0;
-    r->pixels = static_cast<uint8_t *>(xmalloc(row_bytes * size_t(r->height)));
-    r->rows = static_cast<png_bytep *>(xmalloc(sizeof(png_bytep) * size_t(r->height)));
-    for (int y = 0; y < r->height; y++)
-        r->rows[y] = r->pixels + row_bytes * size_t(y);
-    png_read_image(r->png, r->rows);
+    if (interlace != PNG_INTERLACE_NONE) {
+        // Interlaced passes revisit every row: the whole picture is needed at once.
+        r->pixels = static_cast<uint8_t *>(xmalloc(row_bytes * size_t(r->height)));
+        r->rows = static_cast<png_bytep *>(xmalloc(sizeof(png_bytep) * size_t(r->height)));
+        for (int y = 0; y < r->height; y++)
+            r->rows[y] = r->pixels + row_bytes * size_t(y);
+        png_read_image(r->png, r->rows);
+    } else {
+        // Rows are allocated as they arrive, so a short file claiming a huge picture
+        // fails before it costs much memory.
+        int rows_allocated = 0;
+        for (int y = 0; y < r->height; y++) {
+            if (y >= rows_allocated) {
+                rows_allocated = std::min(r->height, std::max({y + 1, rows_allocated * 2, 16}));
+                r->pixels = static_cast<uint8_t *>(
+                    xrealloc(r->pixels, row_bytes * size_t(rows_allocated)));
+            }
+            png_read_row(r->png, r->pixels + row_bytes * size_t(y), nullptr);
+        }
+    }
     png_read_end(r->png, r->info);
     if (r->text)
         png_collect_text(r);
@@ -170,10 +201,9 @@ Image *png_read(const char *name)
         return nullptr;
     }
     png_info_file(name, &text);
-    Image *image = image_alloc(0, 0, r.channels, IMAGE_FORMAT_PNG);
-    image->width = image->read_width = r.width;
-    image->height = image->read_height = r.height;
+    Image *image = image_alloc(r.width, r.height, r.channels, IMAGE_FORMAT_PNG);
     image->pixels = r.pixels;
+    free(const_cast<char *>(image->info));
     image->info = xstrdup(text.c_str());
     return image;
 }

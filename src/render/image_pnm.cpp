@@ -50,13 +50,14 @@ Image *pnm_read_body(DataStream *stream, int binary, int components)
     const int row_samples = width * components;
     const int sample_bytes = maxval > 255 ? 2 : 1;   // wide samples: high byte first
     std::vector<uint8_t> row(size_t(row_samples) * size_t(sample_bytes));
+    int rows_allocated = 0;
     for (int y = 0; y < height; y++) {
-        uint8_t *out = image->pixels + size_t(y) * size_t(row_samples);
         if (binary && data_read(stream, row.data(), int(row.size())) != int(row.size())) {
             console_printf("Can't read %s data", kind);
             image_free(image);
             return nullptr;
         }
+        uint8_t *out = image_row(image, y, &rows_allocated);
         for (int i = 0; i < row_samples; i++) {
             int v;
             if (!binary) {
@@ -129,8 +130,9 @@ Image *image_read_predictive(DataStream *stream, int components)
     data_getc(stream);   // the one separator byte
     Image *image = image_alloc(width, height, components, IMAGE_FORMAT_PREDICTIVE);
     const int stride = width * components;
+    int rows_allocated = 0;
     for (int y = 0; y < height; y++) {
-        uint8_t *row = image->pixels + size_t(y) * size_t(stride);
+        uint8_t *row = image_row(image, y, &rows_allocated);
         if (data_read(stream, row, stride) != stride) {
             console_printf("Can't read K%d data", components + 3);
             image_free(image);

@@ -32,6 +32,7 @@ struct PngSpec {
     std::vector<png_color> palette;
     Bytes trns;                              // palette transparency
     std::vector<std::pair<std::string, std::string>> text_before, text_after;
+    int interlace = PNG_INTERLACE_NONE;
 };
 
 // A PNG file made with libpng directly, for colour types png_write does not produce.
@@ -45,7 +46,7 @@ std::string png_file(const PngSpec &spec)
         return "";
     }
     png_set_write_fn(png, &out, png_append, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour, spec.interlace,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!spec.palette.empty())
         png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
@@ -59,8 +60,10 @@ std::string png_file(const PngSpec &spec)
     if (!texts.empty())
         png_set_text(png, info, texts.data(), int(texts.size()));
     png_write_info(png, info);
-    for (const Bytes &row : spec.rows)
-        png_write_row(png, row.data());
+    const int passes = spec.interlace ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; pass++)
+        for (const Bytes &row : spec.rows)
+            png_write_row(png, row.data());
     texts.clear();
     for (auto &t : spec.text_after)
         texts.push_back({PNG_TEXT_COMPRESSION_zTXt, const_cast<char *>(t.first.c_str()),
@@ -91,6 +94,8 @@ TEST_F(ImageTest, PngColourTypesDecodeToEightBitRgbOrRgba)
     PngSpec grey_alpha = {1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {{77, 99}}, {}, {}, {}, {}};
     PngSpec rgb16 = {1, 1, PNG_COLOR_TYPE_RGB, 16, {{0xab, 0xcd, 0x01, 0x02, 0xff, 0xff}}, {}, {},
                      {}, {}};
+    PngSpec interlaced = {3, 3, PNG_COLOR_TYPE_GRAY, 8, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {}, {},
+                          {}, {}, PNG_INTERLACE_ADAM7};
     struct Case {
         const char *name;
         PngSpec spec;
@@ -102,6 +107,8 @@ TEST_F(ImageTest, PngColourTypesDecodeToEightBitRgbOrRgba)
         {"grey16.png", grey16, 3, {0x12, 0x12, 0x12, 0xff, 0xff, 0xff}},
         {"greyalpha.png", grey_alpha, 4, {77, 77, 77, 99}},
         {"rgb16.png", rgb16, 3, {0xab, 0x01, 0xff}},
+        {"interlaced.png", interlaced, 3, {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6,
+                                           7, 7, 7, 8, 8, 8, 9, 9, 9}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
