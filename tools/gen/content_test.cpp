@@ -180,6 +180,25 @@ TEST(Content, EveryTrackLoadsCleanWithItsLapGridAndFiles)
             else
                 ADD_FAILURE() << "unexpected kind of file " << file;
         }
+        // At least five surfaces of distinct grip, and transition tiles whose picture names
+        // give the editor their base, their grass overlay and their corner mask.
+        ASSERT_GE(t->terrain.surface_count, 5 + 14);
+        for (int a = 0; a < 5; a++)
+            for (int b = a + 1; b < 5; b++)
+                EXPECT_NE(surface_friction(&t->terrain.surfaces[a], 400),
+                          surface_friction(&t->terrain.surfaces[b], 400));
+        int transitions = 0;
+        for (int k = 5; k < t->terrain.surface_count; k++) {
+            int code = t->terrain.surfaces[k].transition;
+            int base = code >> 16, overlay = (code >> 8) & 255, mask = code & 255;
+            EXPECT_LT(base, 5) << k;
+            EXPECT_EQ(overlay, 3) << k;   // grass
+            EXPECT_TRUE(mask >= 1 && mask <= 14) << k;
+            EXPECT_NE(surface_friction(&t->terrain.surfaces[k], 400), 0.0f);
+            transitions++;
+        }
+        EXPECT_EQ(transitions % 14, 0);
+
         // Berms rise on the outside of turns, off-camber turns fall away from it.
         int berms = 0, off_camber = 0;
         for (size_t k = 20; k + 20 < course->points.size(); k += 10) {
