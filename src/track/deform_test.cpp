@@ -95,12 +95,18 @@ TEST(TerrainDeform, HugeBrushCoversTheFieldWithoutRunningAway) {
 TEST(TerrainDeform, ShadingIsRedoneAroundTheBrushAndOneSampleBeyond) {
     FlatField f;
     memset(f.t->shading, 0, 129 * 129 * 3);
+    int rect[4];
+    EXPECT_EQ(ground_take_dirty(f.t, rect), 0);
     terrain_deform(f.t, 50.3f, 60.7f, 2.2f, -1.0f);   // i0 = 50, j0 = 60, m = 3
     for (int r = 50; r < 70; r++)
         for (int c = 40; c < 60; c++) {
             bool inside = c >= 47 && c <= 54 && r >= 57 && r <= 64;
             EXPECT_EQ(f.t->shading[3 * (r * 129 + c)] != 0, inside) << c << "," << r;
         }
+    terrain_deform(f.t, 1.0f, 0.5f, 1.5f, 1.0f);   // the renderer has not looked yet: unite
+    ASSERT_EQ(ground_take_dirty(f.t, rect), 1);
+    EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{0, 0, 54, 64}));
+    EXPECT_EQ(ground_take_dirty(f.t, rect), 0);
 }
 
 TEST(Erosion, RateIsLimitedAndSwitchesErosion) {

@@ -240,6 +240,8 @@ void ground_defaults(Terrain *t) {
     t->ground_method = 0;
     t->ground_texture_dim = 128;
     t->ground_normal_maps = 0;
+    t->shading_dirty[0] = t->shading_dirty[1] = 1;   // empty
+    t->shading_dirty[2] = t->shading_dirty[3] = 0;
     t->lod_tolerance = ground.lod_tolerance;
     t->sun_vector = ground.sun_vector;
     t->sun_color = ground.sun_color;
@@ -264,7 +266,30 @@ int ground_maps_save(const Terrain *t, const char *prefix) {
 }
 
 void ground_shading_update(Terrain *t, int c0, int r0, int c1, int r1) {
+    int last = t->grid_size - 1;
+    c0 = c0 < 0 ? 0 : c0;
+    r0 = r0 < 0 ? 0 : r0;
+    c1 = c1 > last ? last : c1;
+    r1 = r1 > last ? last : r1;
+    if (c0 > c1 || r0 > r1) return;
     shade_rect(t, c0, r0, c1, r1, 1);
+    int *d = t->shading_dirty;
+    if (d[0] > d[2]) {
+        d[0] = c0, d[1] = r0, d[2] = c1, d[3] = r1;
+    } else {
+        d[0] = c0 < d[0] ? c0 : d[0];
+        d[1] = r0 < d[1] ? r0 : d[1];
+        d[2] = c1 > d[2] ? c1 : d[2];
+        d[3] = r1 > d[3] ? r1 : d[3];
+    }
+}
+
+int ground_take_dirty(Terrain *t, int rect[4]) {
+    int *d = t->shading_dirty;
+    if (d[0] > d[2]) return 0;
+    memcpy(rect, d, 4 * sizeof(int));
+    d[0] = 1, d[1] = 1, d[2] = 0, d[3] = 0;
+    return 1;
 }
 
 int ground_lod_step(Terrain *t, int budget) {

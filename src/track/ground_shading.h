@@ -28,8 +28,13 @@ int ground_maps_load(Terrain *terrain, const char *dir, int method);
 int ground_maps_save(const Terrain *terrain, const char *prefix);
 
 // Recomputes shading (and ground_normals when kept) for columns c0..c1, rows r0..r1
-// (inclusive, limited to the field) from the vertex normals and the track's light.
+// (inclusive, limited to the field) from the vertex normals and the track's light, and adds
+// the rectangle to shading_dirty.
 void ground_shading_update(Terrain *terrain, int c0, int r0, int c1, int r1);
+
+// Takes the rectangle of samples whose light changed since the last call (c0, r0, c1, r1
+// inclusive) and clears it. Returns 0 when nothing changed.
+int ground_take_dirty(Terrain *terrain, int rect[4]);
 
 // Continues the rebuild of the quadtree error bounds with a work budget (10 units per
 // triangle, 1 per sample compared; budget <= 0 means unlimited). A rebuild starts when

@@ -60,6 +60,8 @@ struct Terrain {
     uint8_t *shading;         // S * S RGB light colours at half intensity (255 = 2.0); owned
     uint8_t *shadow;          // S * S darkness, 0 lit .. 255 shadowed; owned
     uint8_t *ground_normals;  // S * S * 3: normal x, 255 - darkness, normal z; owned or null
+    int shading_dirty[4];     // columns c0, r0 .. c1, r1 whose light changed since the
+                              // renderer last took them; c0 > c1 when none
     int lod_node_count;       // (4^(n+1) - 1) / 3 quadtree nodes
     float *lod_error;         // error bound of every node, in use; owned
     float *lod_build;         // bounds being rebuilt; swapped with lod_error when done; owned
