@@ -103,6 +103,9 @@ int image_has_option(const Image *image, const char *option);
 void image_build_chain(Image *image);
 // Level k of the chain (k < levels): pointer into pixels and its size.
 const uint8_t *image_level(const Image *image, int level, int *width, int *height);
+// The chain level a texture starts from when texture_detail top levels are to be dropped:
+// each drop halves both sides, and only while both sides are greater than 128.
+int image_detail_level(const Image *image, int texture_detail);
 // The sequence entry's image index shown at step (steps since the animation started).
 int anim_image_at(const ImageAnim *anim, int step);
 

@@ -44,6 +44,17 @@ const uint8_t *image_level(const Image *image, int level, int *width, int *heigh
     return p;
 }
 
+int image_detail_level(const Image *image, int texture_detail)
+{
+    int level = 0, w = image->width, h = image->height;
+    while (level < texture_detail && level + 1 < image->levels && w > 128 && h > 128) {
+        level++;
+        w = std::max(1, w / 2);
+        h = std::max(1, h / 2);
+    }
+    return level;
+}
+
 namespace {
 
 // One level from the one above: each output pixel from the 2 x 2 (or, on a level one pixel

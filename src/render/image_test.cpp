@@ -420,6 +420,25 @@ TEST_F(ImageTest, CachedPicturesGetPowerOfTwoSidesAndFullChain)
     EXPECT_EQ(Bytes(grey->pixels, grey->pixels + 9), (Bytes{10, 10, 10, 20, 20, 20, 15, 15, 15}));
 }
 
+TEST_F(ImageTest, DetailLevelsDropOnlyWhileBothSidesExceed128)
+{
+    struct Case {
+        int width, height, detail, level;
+    } cases[] = {
+        {1024, 1024, 2, 2}, {1024, 1024, 4, 3}, {256, 128, 2, 0}, {512, 256, 2, 1},
+        {1024, 1024, 0, 0}, {64, 64, 4, 0},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> pixels(size_t(c.width) * c.height * 3);
+        const std::string name = "@d" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".png";
+        ASSERT_EQ(png_write(name.c_str(), c.width, c.height, 3, 8, pixels.data()), 1);
+        const Image *image = image_get(name.c_str());
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image_detail_level(image, c.detail), c.level)
+            << c.width << "x" << c.height << " detail " << c.detail;
+    }
+}
+
 TEST_F(ImageTest, RgbaChainWeighsColourByAlpha)
 {
     // 2 x 2 pictures reduced to one pixel.
