@@ -219,6 +219,16 @@ TEST(Content, EveryTrackLoadsCleanWithItsLapGridAndFiles)
         if (!strcmp(name, "rabbithill")) {
             EXPECT_GT(off_camber, 0);
         }
+        // Nothing but the start gates stands on the riding surface.
+        auto off_course = [&](Vec3 pos, float clearance) {
+            const CoursePoint &p = course->points[course_nearest(*course, pos.x, pos.z)];
+            return hypotf(p.x - pos.x, p.z - pos.z) > 0.5f * p.width + clearance;
+        };
+        for (int k = timing.start_count; k < t->statues.count; k++)
+            EXPECT_TRUE(off_course(array_get<Statue>(&t->statues, k)->pos, 1)) << "statue " << k;
+        for (int k = t->first_billboard; k < t->billboards.count; k++)
+            EXPECT_TRUE(off_course(array_get<Billboard>(&t->billboards, k)->pos, 3))
+                << "billboard " << k;
         EXPECT_NE(t->map_picture, nullptr);
         EXPECT_GE(t->statues.count, timing.start_count + 10);
         track_unload();
