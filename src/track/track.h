@@ -50,7 +50,7 @@ struct TrackList {
 struct Track {
     const char *name;          // current_track: loaded directory, null when none (or the last load failed)
     const char *desc;          // current_track_desc: its description, or the name when not listed
-    uint8_t digest[TRACK_DIGEST_BYTES];   // of terrain, timing, statues and statue shapes; zero before the first load
+    uint8_t digest[TRACK_DIGEST_BYTES];   // of terrain, timing, statues and statue shapes; zero until a load succeeds
     Terrain terrain;
     Lighting lighting;
     Timing timing;
@@ -83,14 +83,16 @@ const TrackList *track_list();
 // Loads the track of directory name (a track directory below the data directories, without
 // '@'), replacing a loaded one. Needs no display: pictures and models are decoded into their
 // caches by name and the renderer makes GL objects later. Returns 1, or 0 when the terrain
-// fails to load (then nothing of the track is kept and the name becomes null).
+// fails to load (then nothing of the track is kept, the name becomes null and the digest
+// zero). The caller shows the loading message before and sets up the editor and the racing
+// lines after.
 int track_load(const char *name);
 // Frees everything track_load made; the track name becomes null. Nothing happens when no
 // track is loaded.
 void track_unload();
 // The loaded track record (name null when none is loaded).
 Track *track_get();
-// The digest of the loaded track's identifying data (all zero before the first load): the
+// The digest of the loaded track's identifying data (all zero until a load succeeds): the
 // bytes of terrain.hf, terrain.png, texturelist, tilemap, tileinfo, timing_gates, statues and
 // each distinct statue shape file, in that order.
 const uint8_t *track_digest();
