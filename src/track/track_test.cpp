@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/ripemd160.h"
+#include "platform/log.h"
 #include "track/billboards.h"
 #include "track/track_test_home.h"
 
@@ -120,6 +124,50 @@ TEST_F(LoadedTrackTest, LoadsEveryObjectFileHeadless) {
     EXPECT_EQ(track_get()->name, nullptr);
     EXPECT_EQ(track_get()->statues.count, 0);
     EXPECT_EQ(track_get()->billboards.count, 0);
+}
+
+unsigned long four_kilobytes() { return 4096; }
+
+TEST_F(LoadedTrackTest, DebugLevelLogsEachStepInOrder) {
+    ScopedEnv log_file("KOBU_LOGFILE", home.tmp.at("log.txt").c_str());
+    log_reset();
+    track_configure(1, 3, 0);
+    track_set_texture_bytes(four_kilobytes);
+    tracks_scan();
+    ASSERT_EQ(track_load("t"), 1);
+    track_unload();
+    track_configure(0, 3, 0);
+    track_set_texture_bytes(nullptr);
+    log(nullptr);
+    log_reset();
+
+    const std::vector<std::string> expected = {
+        "t -> Test Valley",
+        "Loading '@t'",
+        "4096 bytes texture memory used after hf creation",
+        "Found 2 timing gates, first lap has 2 gates, normal lap has 2",
+        "4096 bytes texture memory used after flagger creation",
+        "4096 bytes texture memory used after billboard creation",
+        "4096 bytes texture memory used after statue creation",
+        "1 cameras found",
+        "Deallocating track",
+        "Finished deallocating track",
+    };
+    std::vector<std::string> seen;
+    std::string text = read_whole_file(home.tmp.at("log.txt"));
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        size_t stamp = line.find("] ");
+        if (stamp != std::string::npos)
+            line = line.substr(stamp + 2);
+        for (const std::string &wanted : expected)
+            if (line == wanted)
+                seen.push_back(line);
+    }
+    EXPECT_EQ(seen, expected);
 }
 
 TEST_F(LoadedTrackTest, DigestCoversOnlyTheIdentifyingFiles) {
