@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "files/data.h"
@@ -17,9 +18,9 @@ inline const std::string &fuzz_home() {
         setenv("XDG_DATA_HOME", dir.c_str(), 1);
         setenv("QZ_HOME", (dir + "/install").c_str(), 1);
         data_reset();
-        std::string track = dir + "/Rutmoor/t";
-        std::string command = "mkdir -p '" + track + "'";
-        if (system(command.c_str()) != 0) abort();
+        std::error_code ec;
+        std::filesystem::create_directories(dir + "/Rutmoor/t", ec);
+        if (ec) abort();
         return dir;
     }();
     return home;
