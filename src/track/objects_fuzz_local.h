@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,15 +15,20 @@
 #include "render/model.h"
 #include "track/terrain.h"
 
-// The scratch directory, made on first use; XDG_DATA_HOME and QZ_HOME point into it.
+// The scratch directory, made on first use and removed at exit; XDG_DATA_HOME and QZ_HOME
+// point into it.
 inline const std::string &objects_fuzz_dir() {
+    static char made[] = "/tmp/rutmoor-objects-fuzz-XXXXXX";
     static std::string dir = [] {
-        char pattern[] = "/tmp/rutmoor-objects-fuzz-XXXXXX";
-        const char *made = mkdtemp(pattern);
-        std::string d = made ? made : "/tmp";
-        setenv("XDG_DATA_HOME", d.c_str(), 1);
-        setenv("QZ_HOME", d.c_str(), 1);
-        return d;
+        if (!mkdtemp(made))
+            return std::string("/tmp");
+        atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(made, ec);
+        });
+        setenv("XDG_DATA_HOME", made, 1);
+        setenv("QZ_HOME", made, 1);
+        return std::string(made);
     }();
     return dir;
 }
