@@ -417,10 +417,12 @@ void bike_reset_pose(Bike *bike) {
         memset(&w.feedback, 0, sizeof w.feedback);
     }
     bike->rut_head = bike->rut_tail = 0;
+    bike->reach_step = -1;
     bike->last_good_position = body_pos(bike->body[BODY_FRAME]);
 }
 
 void bike_translate(Bike *bike, float dx, float dy, float dz) {
+    bike->reach_step = -1;
     for (int i = 0; i < BIKE_BODY_COUNT; i++) {
         Vec3 p = body_pos(bike->body[i]);
         dBodySetPosition(bike->body[i], p.x + dx, p.y + dy, p.z + dz);
@@ -429,6 +431,7 @@ void bike_translate(Bike *bike, float dx, float dy, float dz) {
 }
 
 void bike_turn(Bike *bike, Vec3 axis, float angle) {
+    bike->reach_step = -1;
     dMatrix3 r;
     dRFromAxisAndAngle(r, axis.x, axis.y, axis.z, angle);
     for (int i = 0; i < BIKE_BODY_COUNT; i++) {

@@ -182,6 +182,10 @@ struct Bike {
     int rut_tail;            // next free slot
 
     uint8_t flags;           // BIKE_* bits
+
+    float reach;             // radius around the frame holding every part this step
+    int reach_step;          // step counter reach belongs to, -1 for none
+    Vec3 reach_centre;       // frame position reach was measured at
 };
 
 // ---- The physics world (one per program) ----

@@ -212,7 +212,30 @@ int parts_hit_by(Bike *bike, PartShape *part, dBodyID body, Vec3 position, const
     return mask;
 }
 
+// Radius around the frame centre that holds every part shape and both tyres of the bike (a
+// crashed rider can be far from the frame).
+static float bike_reach(Bike *bike) {
+    Vec3 centre = body_pos(bike->body[BODY_FRAME]);
+    Vec3 was = bike->reach_centre;
+    if (bike->reach_step == physics_step_count() && was.x == centre.x && was.y == centre.y && was.z == centre.z)
+        return bike->reach;
+    float reach = 0;
+    for (int part = 0; part < PART_COUNT; part++) {
+        const PartShape *shape = bike->shape[part];
+        if (shape) reach = fmaxf(reach, vec_length(body_pos(bike->body[part_body(part)]) - centre) + shape->bounding_radius);
+    }
+    for (const WheelContact &w : bike->wheel)
+        reach = fmaxf(reach, vec_length(body_pos(w.body) - centre) + w.ring_radius + w.tube_radius);
+    bike->reach = reach;
+    bike->reach_step = physics_step_count();
+    bike->reach_centre = centre;
+    return reach;
+}
+
 int bike_bike(Bike *a, Bike *b, int remote) {
+    float reach = bike_reach(a) + bike_reach(b);
+    if (vec_length_sq(body_pos(a->body[BODY_FRAME]) - body_pos(b->body[BODY_FRAME])) >= reach * reach)
+        return 0;
     int step = physics_step_count();
     int mode = a->last_bump_step == step || b->last_bump_step == step ? CONTACT_PENALTY : CONTACT_JOINT;
     const int order[PART_COUNT] = {PART_FRONT_WHEEL, PART_REAR_WHEEL, PART_FRAME, PART_FORK_UPPER,

@@ -156,9 +156,12 @@ Penetration torus_triangle(Vec3 c, Vec3 a, float ring, float tube, Vec3 p0, Vec3
     }
     Vec3 cp = c, tp = p0;
     float best = 1e30f;
-    circle_edge(c, a, ring, p0, p1, &cp, &tp, &best);
-    circle_edge(c, a, ring, p1, p2, &cp, &tp, &best);
-    circle_edge(c, a, ring, p2, p0, &cp, &tp, &best);
+    const Vec3 edges[3][2] = {{p0, p1}, {p1, p2}, {p2, p0}};
+    for (const auto &e : edges) {
+        // Only an edge that passes within ring + tube of the centre can touch the tyre.
+        float near = vec_length(c - segment_closest(e[0], e[1], c)) - ring;
+        if (near < tube && near * near < best) circle_edge(c, a, ring, e[0], e[1], &cp, &tp, &best);
+    }
     float dist = sqrtf(best);
     if (dist >= tube) return out;
     out.normal = dist > 1e-9f ? (cp - tp) * (1.0f / dist) : n;
@@ -203,6 +206,11 @@ int wheel_find_contact(const Terrain *terrain, WheelContact *wheel) {
     float outer = wheel->ring_radius + wheel->tube_radius;
     Penetration best = {c, vec3(0, 1, 0), 0};
     ground_triangles(terrain, c.x, c.z, outer, [&](Vec3 p0, Vec3 p1, Vec3 p2) {
+        // Every point of the core circle lies within ring_radius of the centre: a triangle
+        // farther than that plus what it would take to beat the best cannot win.
+        Vec3 n = triangle_normal(p0, p1, p2);
+        float reach = vec_length(c - triangle_closest(c, p0, p1, p2, n)) - wheel->ring_radius;
+        if (wheel->tube_radius - reach <= best.depth) return;
         Penetration p = torus_triangle(c, a, wheel->ring_radius, wheel->tube_radius, p0, p1, p2);
         if (p.depth > best.depth) best = p;
     });
