@@ -205,11 +205,11 @@ void read_samples(Terrain *t, DataStream *hf, int binary, const char *dir) {
     }
     Ripemd160 digest;
     ripemd160_init(&digest);
-    float range_step = (t->max_height - t->min_height) * (1.0f / 65535.0f);
+    float range = t->max_height - t->min_height;
     for (size_t k = 0; k < count; k++) {
         uint8_t pair[2] = {(uint8_t)(samples[k] & 0xFF), (uint8_t)(samples[k] >> 8)};
         ripemd160_update(&digest, pair, 2);
-        t->heights[k] = t->min_height + (float)samples[k] * range_step;
+        t->heights[k] = t->min_height + (float)samples[k] * range * (1.0f / 65535.0f);
     }
     free(samples);
     uint8_t hash[20];
