@@ -2,6 +2,7 @@
 // ground, widening the stored height range and keeping the light map around it current.
 #include "track/deform.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "track/terrain.h"
@@ -40,19 +41,20 @@ void terrain_deform(Terrain *t, float x, float z, float radius, float amount) {
     // stored, so a huge radius or a far centre costs no more than the field itself.
     double m_real = r > 0.0f ? std::ceil((double)r) : 0.0;
     int m = m_real > size + 2.0 ? size + 2 : (int)m_real;
-    double u = (double)x * inv, v = (double)z * inv;
-    double i0_real = std::floor(u), j0_real = std::floor(v);
+    float uf = x * inv, vf = z * inv;
+    double i0_real = std::floor((double)uf), j0_real = std::floor((double)vf);
     if (i0_real < -(double)size - m - 2 || i0_real > 2.0 * size + m + 2 ||
         j0_real < -(double)size - m - 2 || j0_real > 2.0 * size + m + 2) {
         t->change_count++;   // nothing of the field is touched
         return;
     }
     int i0 = (int)i0_real, j0 = (int)j0_real;
-    float uf = (float)u, vf = (float)v;
-    for (int j = j0 - m + 1; j <= j0 + m; j++) {
-        if (j < 0 || j >= size) continue;
-        for (int i = i0 - m + 1; i <= i0 + m; i++) {
-            if (i < 0 || i >= size) continue;
+    // The brush visits columns i0 - m + 1 .. i0 + m and rows likewise; only samples inside
+    // the field can change.
+    int ilo = std::max(i0 - m + 1, 0), ihi = std::min(i0 + m, size - 1);
+    int jlo = std::max(j0 - m + 1, 0), jhi = std::min(j0 + m, size - 1);
+    for (int j = jlo; j <= jhi; j++) {
+        for (int i = ilo; i <= ihi; i++) {
             float du = uf - (float)i, dv = vf - (float)j;
             float d = std::sqrt(du * du + dv * dv);
             if (d > r || r <= 0.0f) continue;
