@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/common.h"
 #include "common/console.h"
@@ -77,8 +78,8 @@ void sort_curve(float *speed, float *a, float *b, int count) {
 
 // Splits a roost value into words at blanks and control separators; double quotes bound
 // stretches that keep separators (the quotes themselves are dropped).
-int split_words(const char *text, std::string words[], int max_words) {
-    int count = 0;
+std::vector<std::string> split_words(const char *text) {
+    std::vector<std::string> words;
     const char *p = text;
     for (;;) {
         while (*p && strchr(" \f\n\r\t\b", *p)) p++;
@@ -93,9 +94,9 @@ int split_words(const char *text, std::string words[], int max_words) {
                 word += *p++;
             }
         }
-        if (count < max_words) words[count++] = word;
+        words.push_back(word);
     }
-    return count;
+    return words;
 }
 
 // Reads a roost number after its prefix; warns "tileinfo warning: bad <key>" when nothing
@@ -115,8 +116,7 @@ void roost_line(TypeBuilder *b, const char *value) {
     RoostType *roost = &b->surface.roost[b->roost_slots++];
     roost_defaults(roost);
     roost->kind = 1;
-    std::string words[64];
-    int count = split_words(value, words, 64);
+    std::vector<std::string> words = split_words(value);
     struct FloatKey {
         const char *prefix;
         float RoostType::*field;
@@ -144,8 +144,8 @@ void roost_line(TypeBuilder *b, const char *value) {
                                     {"fade_g=", &RoostType::fade_g},
                                     {"fade_b=", &RoostType::fade_b},
                                     {"fade_a=", &RoostType::fade_a}};
-    for (int w = 0; w < count; w++) {
-        const char *word = words[w].c_str();
+    for (const std::string &text : words) {
+        const char *word = text.c_str();
         auto starts = [word](const char *prefix, const char **rest) {
             size_t n = strlen(prefix);
             if (strncmp(word, prefix, n) != 0) return false;
