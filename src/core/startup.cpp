@@ -10,6 +10,7 @@
 #include "files/build_digest.h"
 #include "files/data.h"
 #include "platform/log.h"
+#include "race/series.h"
 #include "settings/config.h"
 #include "settings/settings.h"
 #include "settings/setup.h"
@@ -153,7 +154,7 @@ static int shutdown_run() {
     return 0;
 }
 
-int game_main(int argc, char **argv) {
+int startup_before_window(int argc, char **argv) {
     startup_defaults(&startup);
     if (command_line_wants_help(argc, argv)) {
         command_line_usage(stdout);
@@ -205,8 +206,15 @@ int game_main(int argc, char **argv) {
         return 1;
     }
     demos_scan();
+    series_load_all(startup.debug);
     track_choose(startup.track ? startup.track : settings.track.text);
+    return COMMAND_LINE_GO_ON;
+}
 
+int game_main(int argc, char **argv) {
+    int status = startup_before_window(argc, argv);
+    if (status != COMMAND_LINE_GO_ON)
+        return status;
     fputs("rutmoor: start-up reached the window; the game window is not built yet\n", stderr);
     return shutdown_run();
 }

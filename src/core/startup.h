@@ -100,6 +100,12 @@ struct DemoList {
 void demos_scan();
 const DemoList *demo_list();
 
+// Start-up up to the window: the data check, the shipped-shapes digest, the settings and
+// configuration, the command line, the track, demo and series lists and the track choice.
+// Returns COMMAND_LINE_GO_ON when the program goes on, else the exit status (the log is
+// closed then).
+int startup_before_window(int argc, char **argv);
+
 // The program: start-up, the game, shutdown. Returns the process exit status: 0 after a
 // normal run, "--help" or "--open-home"; 1 after a command-line error, missing game data or
 // when no track exists.

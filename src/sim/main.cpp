@@ -12,6 +12,7 @@
 #include "settings/config.h"
 #include "settings/settings.h"
 #include "settings/setup.h"
+#include "sim/race_tool.h"
 #include "sim/script.h"
 #include "sim/sim.h"
 #include "track/track.h"
@@ -50,6 +51,7 @@ std::string read_file(const char *path, int *ok) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (race_tool_wanted(argc, argv)) return race_tool_main(argc, argv);
     const char *script_path = nullptr, *track_dir = nullptr, *model = nullptr;
     int have_at = 0, trace_every = 16;
     float at_x = 0, at_z = 0, at_heading = 0;
