@@ -347,12 +347,7 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
     console_printf("%d MB texture memory used\n",
                    int((g_reset.texture_bytes ? g_reset.texture_bytes() : 0) / (1024 * 1024)));
 
-    if (race.time_limit == 0) {
-        race.halfway_lap = (race.laps + 1) / 2;
-        race.total_laps = race.laps;
-    } else {
-        race.halfway_lap = race.total_laps = LAPS_UNKNOWN;
-    }
+    race_set_length(race.time_limit, race.laps);
     if (race.time_trial)
         time_trial_start();
 

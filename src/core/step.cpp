@@ -52,6 +52,9 @@ int object_contacts(Bike *bike, int detect) {
         int index = *array_get<int>(cell, i);
         if (index < 0 || index >= g_step.object_count || !g_step.objects[index])
             continue;
+        // The start gates (the first statues) fall at the gate drop and hold nobody after it.
+        if (index < track->first_statue && physics_step_count() >= physics_race_start())
+            continue;
         const Statue *statue = array_get<Statue>(&track->statues, index);
         Mat3 r = statue_rotation(statue);
         if (detect)

@@ -21,6 +21,17 @@ void race_clear() {
     race.total_laps = race.halfway_lap = LAPS_UNKNOWN;
 }
 
+void race_set_length(int time_limit, int laps) {
+    race.time_limit = time_limit;
+    race.laps = laps;
+    if (time_limit == 0) {
+        race.halfway_lap = (laps + 1) / 2;
+        race.total_laps = laps;
+    } else {
+        race.halfway_lap = race.total_laps = LAPS_UNKNOWN;
+    }
+}
+
 void race_set_final_hook(void (*hook)()) { g_final_hook = hook; }
 
 static const Timing *timing() { return &track_get()->timing; }

@@ -69,6 +69,10 @@ extern Race race;
 // Clears every slot (the bikes must already be destroyed) and the race parameters.
 void race_clear();
 
+// The race length of a reset: time limit T (steps, 0 for laps only) and lap setting L; the
+// total and halfway laps follow ((L + 1) / 2 and L, or undecided in a timed race).
+void race_set_length(int time_limit, int laps);
+
 // Lap sequence of the loaded track: A first-lap entries, then B per lap, repeating.
 int first_lap_entries();           // A
 int lap_entries();                 // B

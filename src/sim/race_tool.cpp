@@ -221,7 +221,8 @@ void print_standings(int crossings) {
         const Bike *bike = race.bike[slot];
         if (!bike)
             continue;
-        printf("crossings %d %s:", slot, bike_plate_text(bike));
+        Vec3 p = bike_position(bike);
+        printf("crossings %d %s at %.1f,%.1f:", slot, bike_plate_text(bike), p.x, p.z);
         for (int k = 0; k < rider_progress(bike); k++)
             printf(" %d", rider_crossing(bike, k));
         printf("\n");
