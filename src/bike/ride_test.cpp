@@ -253,3 +253,48 @@ TEST_F(Riding, RandomInputsForTwoMinutesStayFinite) {
     Vec3 p = bike_position(bike);
     EXPECT_GT(p.y, terrain_height(&ground.terrain, p.x, p.z) - 1);
 }
+
+TEST_F(Riding, ArcadeSteeringLeansToItsTargetAndTurns) {
+    TestGround ground(8, 5.0f);
+    Bike *bike = place("crf450(2013)", 1280, 1280);
+    bike_set_arcade(bike, 1);
+    ride(1);
+    launch(bike, 30);
+    bike_set_gear(bike, 1);
+    float heading0 = 0, lean = 0;
+    ride(6, [&](int s) {
+        bike_set_throttle(bike, fminf(1, fmaxf(0, 0.3f + 0.05f * (30 - bike_forward_speed_mph(bike)))));
+        bike_set_steer(bike, 0.5f);
+        if (s == 0) heading0 = atan2f(bike_velocity(bike).x, -bike_velocity(bike).z);
+        lean = bike_lean_angle(bike);
+    });
+    printf("arcade, steer 0.5 at 30 mph: lean %.2f rad\n", lean);
+    EXPECT_EQ(bike->crash_timer, 0);
+    EXPECT_NEAR(lean, -0.5f * (float)M_PI / 4, 0.08f);
+    Vec3 v = bike_velocity(bike);
+    EXPECT_GT(fabsf(atan2f(v.x, -v.z) - heading0), 0.5f);   // it has turned
+}
+
+TEST_F(Riding, NoFootGoesDownAboveTheMaxDabSpeed) {
+    TestGround ground(8, 5.0f);
+    Bike *bike = place("crf450(2013)", 1280, 2400);
+    ride(1);
+    launch(bike, 30);   // 44 ft/s, above the 30 ft/s limit
+    bike_set_gear(bike, 2);
+    float most = 0;
+    ride(1, [&](int) {
+        bike_set_throttle(bike, 0.5f);
+        bike_set_dab(bike, 1);
+        most = fmaxf(most, bike->dab_anim);
+    });
+    EXPECT_EQ(most, 0);
+    // Slowed down with the foot asked for: it goes down.
+    ride(4, [&](int) {
+        bike_set_throttle(bike, 0);
+        bike_set_front_brake(bike, 0.5f);
+        bike_set_rear_brake(bike, 0.5f);
+        bike_set_dab(bike, 1);
+    });
+    EXPECT_GT(bike->dab_anim, 0.5f);
+    EXPECT_EQ(bike->crash_timer, 0);
+}
