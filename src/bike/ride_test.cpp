@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bike/bike_test_support.h"
+#include "bike/bike_local.h"
 #include "bike/rider.h"
 
 namespace {
@@ -297,4 +298,42 @@ TEST_F(Riding, NoFootGoesDownAboveTheMaxDabSpeed) {
     });
     EXPECT_GT(bike->dab_anim, 0.5f);
     EXPECT_EQ(bike->crash_timer, 0);
+}
+
+namespace {
+Vec3 turn_target;
+int target_behind(const Bike *, Vec3 *target) {
+    *target = turn_target;
+    return 1;
+}
+}  // namespace
+
+TEST_F(Riding, StandingRiderWalksTheBikeRoundToTheTarget) {
+    TestGround ground(6, 2.0f);
+    Bike *bike = place("crf450(2013)", 128, 128);
+    bike_set_auto_dab(bike, 1);
+    // Leaning on the left foot, the way on lies behind and to the right.
+    bike_reset_pose(bike);
+    Vec3 rest = bike->model.frame_centre;
+    bike_translate(bike, -rest.x, -rest.y, -rest.z);
+    bike_turn(bike, vec3(0, 0, 1), 0.5f);
+    bike_translate(bike, 128, rest.y, 128);
+    bike_set_down(bike, physics_terrain());
+    turn_target = vec3(140, 0, 160);
+    rider_set_standstill_target(target_behind);
+    float heading0 = 0;
+    ride(2, [&](int s) {
+        if (s == 0) {
+            Vec3 z = body_axis(bike->body[BODY_FRAME], 2);
+            heading0 = atan2f(z.x, z.z);
+        }
+    });
+    rider_set_standstill_target(nullptr);
+    Vec3 z = body_axis(bike->body[BODY_FRAME], 2);
+    float turned = remainderf(atan2f(z.x, z.z) - heading0, 2 * (float)M_PI);
+    printf("standstill turn: %.2f rad in 2 s\n", turned);
+    EXPECT_LT(turned, -2);      // turned right, the short way round
+    // Now it faces the target.
+    Vec3 to = vec_normalize(turn_target - bike_position(bike));
+    EXPECT_GT(-(z.x * to.x + z.z * to.z) / sqrtf(z.x * z.x + z.z * z.z), 0.9f);
 }

@@ -16,6 +16,11 @@ namespace {
 constexpr float K5 = 5.0f;     // standstill speed, ft/s
 constexpr float K15 = 15.0f;   // slow speed, ft/s
 
+struct RiderState {
+    StandstillTarget standstill_target;
+};
+RiderState rider_state;
+
 float move_towards_zero(float v, float by) {
     if (v > by) return v - by;
     if (v < -by) return v + by;
@@ -289,6 +294,33 @@ void internal_force_balance(Bike *bike) {
     dBodyAddTorque(frame, -torque.x, -torque.y, -torque.z);
 }
 
+// Standing still with a foot down, the rider walks the bike round towards where the race goes
+// on. Returns 1 when the bike pivots on weightless wheels (no lean support this step).
+int standstill_turn(Bike *bike) {
+    Vec3 target;
+    if (!rider_state.standstill_target || !(bike->flags & BIKE_AUTO_DAB) || bike->back_up > 0.125f ||
+        !rider_state.standstill_target(bike, &target))
+        return 0;
+    dBodyID frame = bike->body[BODY_FRAME];
+    Vec3 z = body_axis(frame, 2);
+    Vec3 h = vec3(z.x, 0, z.z);
+    if (vec_length_sq(h) <= 1.0f / 1024) return 0;
+    h = vec_normalize(h);
+    Vec3 d = target - body_pos(frame);
+    float a = vec_dot(d, h);                   // positive when the target is behind
+    float b = d.x * h.z - d.z * h.x;           // positive when it is to the right
+    float fmax = 320 * bike->total_mass;
+    int pivot = a >= 0 || fabsf(b) >= -a / 4;
+    if (!pivot) fmax *= fabsf(b / (a / 4));
+    angular_motor(frame, vec3(0, 1, 0), b > 0 ? -PI_F : PI_F, fmax);
+    if (!pivot) return 0;
+    // The touching wheels carry the bike's weight between them while it pivots.
+    int touching = wheel_touches(bike, 0) + wheel_touches(bike, 1);
+    for (int w = 0; w < 2; w++)
+        if (wheel_touches(bike, w)) dBodyAddForce(bike->wheel[w].body, 0, 32 * bike->total_mass / (float)touching, 0);
+    return 1;
+}
+
 void dab_support(Bike *bike) {
     if (bike->crash_timer > 0) {
         bike->dab_anim = fminf(1, bike->dab_anim + 8 * STEP_F);
@@ -311,6 +343,7 @@ void dab_support(Bike *bike) {
         return;
     bike->dab_anim = fminf(1, bike->dab_anim + 8 * STEP_F);
     if ((bike->flags & BIKE_ARCADE) || bike->bump_timer > 0) return;
+    if (v < K5 && fabsf(lean) > PI_F / 8 && fabsf(lean) < 0.35f * PI_F && standstill_turn(bike)) return;
 
     float wz = body_to_local(frame, body_avel(frame)).z;
     float beta = lean >= 0 ? -PI_F / 8 : PI_F / 8;
@@ -336,6 +369,8 @@ void dab_support(Bike *bike) {
 }
 
 }  // namespace
+
+void rider_set_standstill_target(StandstillTarget target) { rider_state.standstill_target = target; }
 
 void apply_steering_torque(Bike *bike, float tau) {
     Vec3 axis = body_to_world(bike->body[BODY_FRAME], steering_axis_model(bike)) * tau;

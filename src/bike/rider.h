@@ -4,6 +4,12 @@
 
 #include "bike/bike.h"
 
+// Where a rider standing still with a foot down turns to: the race supplies it (the point of
+// the rider's racing line a little ahead, or the next checkpoint) and returns 0 when the
+// rider should not turn (no checkpoints, before the first gate, finished). Null: never.
+typedef int (*StandstillTarget)(const Bike *bike, Vec3 *target);
+void rider_set_standstill_target(StandstillTarget target);
+
 // Applies torque tau about the steering axis: on the front wheel, and against the frame.
 void apply_steering_torque(Bike *bike, float tau);
 // Pushes a body towards a target velocity with at most max_force (full from 1.5 ft/s off).
