@@ -16,6 +16,7 @@
 #include "course.h"
 #include "files/build_digest.h"
 #include "files/data.h"
+#include "race/series.h"
 #include "render/image.h"
 #include "render/model.h"
 #include "testsupport/testsupport.h"
@@ -307,5 +308,23 @@ TEST(Content, CourseSectionsKeepTheirShouldersApart)
                 ASSERT_GT(d, 0.5f * (c.points[a].width + c.points[b].width) + 6)
                     << c.points[a].s << " and " << c.points[b].s;
             }
+    }
+}
+
+TEST(Content, BothSeriesLoadOverTheShippedTracks)
+{
+    ShippedData data;
+    ASSERT_EQ(tracks_scan(), course_count());
+    series_load_all(0);
+    ASSERT_EQ(series_count(), 2);
+    for (int i = 0; i < series_count(); i++) {
+        const Series *series = series_get(i);
+        SCOPED_TRACE(series->title);
+        EXPECT_GE(series->event_count, 3);
+        EXPECT_GT(series->robots, 14);
+        for (int e = 0; e < series->event_count; e++) {
+            EXPECT_EQ(series->events[e].points[0], 25);
+            EXPECT_GT(series->events[e].laps, 0);
+        }
     }
 }
