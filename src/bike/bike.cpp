@@ -25,14 +25,22 @@ struct Physics {
 };
 Physics physics;
 
-void ode_message(const char *kind, int errnum, const char *msg, va_list ap) {
+// ODE's error, debug and plain messages all go to the log.
+__attribute__((format(printf, 3, 0))) void ode_message(const char *kind, int errnum, const char *msg,
+                                                       va_list ap) {
     char text[1024];
     vsnprintf(text, sizeof text, msg, ap);
     log("ODE %s %d: %s\n", kind, errnum, text);
 }
-void ode_error(int errnum, const char *msg, va_list ap) { ode_message("error", errnum, msg, ap); }
-void ode_debug(int errnum, const char *msg, va_list ap) { ode_message("debug", errnum, msg, ap); }
-void ode_info(int errnum, const char *msg, va_list ap) { ode_message("message", errnum, msg, ap); }
+__attribute__((format(printf, 2, 0))) void ode_error(int errnum, const char *msg, va_list ap) {
+    ode_message("error", errnum, msg, ap);
+}
+__attribute__((format(printf, 2, 0))) void ode_debug(int errnum, const char *msg, va_list ap) {
+    ode_message("debug", errnum, msg, ap);
+}
+__attribute__((format(printf, 2, 0))) void ode_info(int errnum, const char *msg, va_list ap) {
+    ode_message("message", errnum, msg, ap);
+}
 
 void set_position(dBodyID body, Vec3 p) { dBodySetPosition(body, p.x, p.y, p.z); }
 

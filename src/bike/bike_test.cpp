@@ -7,6 +7,7 @@
 
 #include "bike/bike_test_support.h"
 #include "bike/drivetrain.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -248,4 +249,16 @@ TEST_F(BikeAssembly, NonFiniteStateIsPutBackAtTheLastGoodPosition) {
     ride(1);
     EXPECT_TRUE(std::isfinite(bike_position(bike).y));
     EXPECT_EQ(bike->crash_timer, 0);
+}
+
+TEST_F(BikeAssembly, PhysicsLibraryMessagesGoToTheLog) {
+    TempDir dir;
+    ScopedEnv name{"KOBU_LOGFILE", nullptr};
+    log_reset();
+    log("KOBU_LOGFILE=%s", dir.at("log.txt").c_str());
+    dMessage(7, "joint %d is odd", 3);
+    log(nullptr);
+    std::string text = read_whole_file(dir.at("log.txt"));
+    EXPECT_NE(text.find("ODE message 7: joint 3 is odd\n"), std::string::npos) << text;
+    log_reset();
 }
