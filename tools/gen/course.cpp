@@ -142,7 +142,7 @@ const CourseSpec SPECS[] = {
      3.25f, 50.0f, 200.0f, 66.0f, 0.6f},
     {"ironbowl", "Iron Bowl Supercross", COURSE_STADIUM, 8, 1.0f, 6.0f, 2202,
      {20, 40, 492, 472}, STADIUM_KEYS, COUNT(STADIUM_KEYS), STADIUM_FEATURES,
-     COUNT(STADIUM_FEATURES), 65.0f, 22, 3.25f, 25.0f, 110.0f, 55.0f, 0.6f},
+     COUNT(STADIUM_FEATURES), 65.0f, 22, 3.1f, 25.0f, 110.0f, 55.0f, 0.6f},
     {"sandridge", "Sand Ridge", COURSE_SAND, 9, 1.25f, 16.0f, 3303, {0, 0, 0, 0}, SAND_KEYS,
      COUNT(SAND_KEYS), SAND_FEATURES, COUNT(SAND_FEATURES), 110.0f, 40, 3.25f, 50.0f, 200.0f, 70.0f,
      0.55f},
