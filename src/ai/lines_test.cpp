@@ -141,8 +141,9 @@ TEST_F(LinesFixture, FullRowAlwaysGivesAVictimAndProtectsGoodSlotsWhenFew) {
         int victim = segment_victim(0);
         ASSERT_GE(victim, 0) << "seed " << seed;
         const LineSegment *v = line_segment(0, victim);
-        if (good < 23)
+        if (good < 23) {
             EXPECT_FALSE(v->fails < v->tested) << "seed " << seed;
+        }
     }
 }
 
