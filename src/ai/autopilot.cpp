@@ -163,7 +163,18 @@ void autopilot_reset(int slot, int personality) {
     p->throttle_memory = 0;
     p->speed_limit_step = 0;
     p->pushed_seconds = 0;
+    p->guide = nullptr;
+    p->guide_count = 0;
     line_rider_reset(slot, personality);
+}
+
+void autopilot_set_guide(int slot, const LinePoint *points, int count) {
+    Pilot *p = autopilot_pilot(slot);
+    if (!p)
+        return;
+    p->guide = count > 2 ? points : nullptr;
+    p->guide_count = count > 2 ? count : 0;
+    line_rider_reset(slot, 0);
 }
 
 const Array *autopilot_line(int slot) {
@@ -958,7 +969,16 @@ void auto_pilot_step(Bike *bike) {
         }
     }
 
-    choose_segment(p, bike, now);
+    if (p->guide) {
+        if (p->target >= p->line.count - LINE_AHEAD_MIN && !bike->finished) {
+            LineSegment lap = {};
+            lap.points = const_cast<LinePoint *>(p->guide);
+            lap.count = p->guide_count;
+            splice(p, bike, &lap, p->next_gate++);
+        }
+    } else {
+        choose_segment(p, bike, now);
+    }
 
     if (p->target >= line->count) {
         set_controls(bike, 0, 0, 1, 1, 0, 1);

@@ -49,6 +49,8 @@ struct Pilot {
     float throttle_memory;
     int speed_limit_step;          // step of the last grip speed limit
     float pushed_seconds;          // time spent pushed this race (for the teaching reports)
+    const struct LinePoint *guide; // a fixed lap ridden over and over instead of the table
+    int guide_count;
 };
 
 const Personality *personality_get(int index);   // index 0..4, else null
@@ -72,5 +74,8 @@ const Array *autopilot_line(int slot);
 // Where the bike is along its line: integer part the first point ahead, fraction how far
 // from the point behind it.
 float autopilot_line_position(int slot, const Bike *bike);
+// Rides the given lap (kept by the caller) again and again instead of table segments, as a
+// rider the learner records: the line recorder of the teaching tool.
+void autopilot_set_guide(int slot, const struct LinePoint *points, int count);
 // The race is over for the rider: the rest of its line slows down to a stop.
 void autopilot_finish(Bike *bike);
