@@ -235,7 +235,10 @@ void land_author(const Course &course, Land *land)
             const uint8_t *row0 = &land->corners[(size_t)j * C + i];
             const uint8_t *row1 = row0 + C;
             int corner[4] = {row0[0], row0[1], row1[0], row1[1]};
-            land->tilemap[(size_t)j * T + i] = (uint8_t)tile_type(corner);
+            int type = tile_type(corner);
+            if (type < SURFACE_BASE_COUNT && (noise_hash(i, j, course.seed + 31) & 1))
+                type += LAND_FIRST_ALTERNATE;
+            land->tilemap[(size_t)j * T + i] = (uint8_t)type;
         }
 }
 

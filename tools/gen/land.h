@@ -9,10 +9,12 @@
 #include "course.h"
 
 // Surface types of every track's "tileinfo": the base surfaces, then for each base in
-// LAND_TRANSITION_BASES the fourteen corner masks of its edge against grass.
+// LAND_TRANSITION_BASES the fourteen corner masks of its edge against grass, then a second
+// picture of every base that breaks up the repetition of large areas.
 enum {
     LAND_TRANSITION_PAIRS = 4,
-    LAND_SURFACE_TYPES = SURFACE_BASE_COUNT + LAND_TRANSITION_PAIRS * 14,
+    LAND_FIRST_ALTERNATE = SURFACE_BASE_COUNT + LAND_TRANSITION_PAIRS * 14,
+    LAND_SURFACE_TYPES = LAND_FIRST_ALTERNATE + SURFACE_BASE_COUNT,
 };
 extern const int LAND_TRANSITION_BASES[LAND_TRANSITION_PAIRS];
 

@@ -162,9 +162,9 @@ Picture paint_mud(uint32_t seed)
     return p;
 }
 
-Picture paint_base(int surface)
+Picture paint_base(int surface, int variant)
 {
-    uint32_t seed = 4000 + surface * 17;
+    uint32_t seed = 4000 + surface * 17 + variant * 1000;
     switch (surface) {
     case SURFACE_HARDPACK: return paint_hardpack(seed);
     case SURFACE_SAND: return paint_sand(seed);
@@ -260,6 +260,8 @@ std::string texture_tile_name(int type)
 {
     if (type < SURFACE_BASE_COUNT)
         return gen_format("@tiles/%s.png", BASE_NAMES[type]);
+    if (type >= LAND_FIRST_ALTERNATE)
+        return gen_format("@tiles/%s-alt1.png", BASE_NAMES[type - LAND_FIRST_ALTERNATE]);
     int pair = (type - SURFACE_BASE_COUNT) / 14, mask = (type - SURFACE_BASE_COUNT) % 14 + 1;
     return gen_format("@tiles/%s-grass-%d%d%d%d.png", BASE_NAMES[LAND_TRANSITION_BASES[pair]],
                       (mask >> 3) & 1, (mask >> 2) & 1, (mask >> 1) & 1, mask & 1);
@@ -274,10 +276,11 @@ void textures_write_all()
 {
     Picture bases[SURFACE_BASE_COUNT];
     for (int s = 0; s < SURFACE_BASE_COUNT; s++) {
-        bases[s] = paint_base(s);
+        bases[s] = paint_base(s, 0);
         picture_save_png(bases[s], texture_tile_name(s).c_str());
+        picture_save_png(paint_base(s, 1), texture_tile_name(LAND_FIRST_ALTERNATE + s).c_str());
     }
-    for (int t = SURFACE_BASE_COUNT; t < LAND_SURFACE_TYPES; t++) {
+    for (int t = SURFACE_BASE_COUNT; t < LAND_FIRST_ALTERNATE; t++) {
         int pair = (t - SURFACE_BASE_COUNT) / 14, mask = (t - SURFACE_BASE_COUNT) % 14 + 1;
         Picture p = paint_transition(bases[LAND_TRANSITION_BASES[pair]], bases[SURFACE_GRASS], mask);
         picture_save_png(p, texture_tile_name(t).c_str());

@@ -61,6 +61,8 @@ int base_of(int type)
 {
     if (type < SURFACE_BASE_COUNT)
         return type;
+    if (type >= LAND_FIRST_ALTERNATE)
+        return type - LAND_FIRST_ALTERNATE;
     return LAND_TRANSITION_BASES[(type - SURFACE_BASE_COUNT) / 14];
 }
 
