@@ -9,6 +9,7 @@
 
 #include "ai/autopilot.h"
 #include "ai/progress.h"
+#include "ai/race_hooks.h"
 #include "bike/bike.h"
 #include "bike/particles.h"
 #include "common/console.h"
@@ -368,6 +369,10 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
 // ---- The modes ----
 
 void race_modes_init() {
+    static const RaceAi ai = {ai_lines_save,    ai_lines_free,   ai_lines_load,
+                              ai_learner_reset, ai_robot_reset, auto_pilot_step};
+    ai_configure(startup.learning, startup.debug, startup.practice);
+    race_set_ai(&ai);
     series_set_starter(race_series_event);
     race_set_final_hook(series_event_score);
     demo_set_drivers(step_all, gate_progress_step, startup.accurate_skip);
