@@ -423,6 +423,8 @@ void time_trial_start() {
     int entry = a - 2 < 0 ? 0 : a - 2;
     const Gate *gate = &timing->gates[lap_entry_gate(entry, nullptr)];
     bike_reset_pose(bike);
+    Vec3 rest = bike->model.frame_centre;
+    bike_translate(bike, -rest.x, 0, -rest.z);
     bike_turn(bike, vec3(0, 1, 0), gate_heading(gate));
     bike_translate(bike, gate->pos.x, 0, gate->pos.z);
     bike_set_down(bike, physics_terrain());
