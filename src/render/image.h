@@ -79,7 +79,8 @@ Image *image_read_png(const char *name);
 // become v * 257. Returns an xmalloc'd width*height array (rows top first) or null.
 uint16_t *image_read_png16(const char *name, int *width, int *height);
 // PPM ("P6" binary, "P3" text) and PGM ("P5", "P2") from an open stream positioned at the
-// magic word; samples scaled by 255 / maxval when maxval is not 255.
+// magic word; samples scaled by 255 / maxval (rounded) when maxval is not 255, values above
+// maxval limited to it. A maxval above 255 means two bytes per binary sample, high first.
 Image *image_read_ppm(DataStream *stream);
 Image *image_read_pgm(DataStream *stream);
 // The predictive format from a stream positioned just after its "K6"/"K7" word.
