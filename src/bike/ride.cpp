@@ -17,8 +17,8 @@ void ride_step(Bike *const *bikes, int count) {
             if (bikes[j]) bike_bike(bikes[i], bikes[j], 0);
     }
     int step = physics_step_count();
-    for (int k = 0; k < count; k++) {
-        Bike *bike = bikes[(step % count + k) % count];
+    for (int k = 0; k < count; k++) {   // roost in a rotating order: no bike always first
+        Bike *bike = bikes[((step % count + count) % count + k) % count];
         if (bike) roost_emit(bike, 0);
     }
     physics_step();
