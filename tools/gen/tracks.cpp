@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "gen.h"
+#include "lines_pack.h"
 #include "objects.h"
 #include "picture.h"
 #include "textures.h"
@@ -168,6 +169,7 @@ void tracks_generate(int index)
     gen_write_text((dir + "tileinfo").c_str(), tracks_tileinfo_text());
     gen_write_text((dir + "desc").c_str(), std::string(course.desc) + "\n");
     gen_write_text((dir + "centerline").c_str(), course_centerline_text(course));
+    lines_pack(course.name);
     picture_save_png(map_picture(course, land), ("@" + dir + "map.png").c_str());
     objects_write(course, land, plan, &terrain);
     terrain_free(&terrain);
