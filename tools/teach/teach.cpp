@@ -15,6 +15,10 @@
 #include "bike/bike.h"
 #include "bike/collide.h"
 #include "common/mt19937.h"
+#include "core/command_line.h"
+#include "core/race_reset.h"
+#include "core/startup.h"
+#include "core/step.h"
 #include "course.h"
 #include "files/data.h"
 #include "platform/log.h"
@@ -330,6 +334,64 @@ void print_stats(const char *what, const std::vector<RiderStats> &stats, const R
     fflush(stdout);
 }
 
+// A "New Race" exactly as the game runs it (the configuration of the home directory, the
+// reset sequence and the step driver), watched for crashes and pushed riding; the lines are
+// the skill's file as the game reads it.
+int game_race(char *program, float max_seconds) {
+    char *args[] = {program, nullptr};
+    int status = startup_before_window(1, args);
+    if (status != COMMAND_LINE_GO_ON)
+        return status == 0 ? 0 : 3;
+    if (!physics_init())
+        return 3;
+    race_modes_init();
+    if (!race_new()) {
+        fputs("rutmoor-teach: the track could not be loaded\n", stderr);
+        return 3;
+    }
+    for (int slot = 0; slot < RIDER_SLOTS; slot++)
+        if (race.bike[slot] && race.controller[slot] == CONTROL_LOCAL) {
+            race.controller[slot] = CONTROL_ROBOT;
+            race_ai()->robot_reset(slot, race.personality[slot]);
+        }
+    std::vector<RiderStats> stats(RIDER_SLOTS);
+    long limit = long(max_seconds * 128);
+    long steps = 0;
+    for (; !race.results_final && steps < limit; steps++) {
+        step_all();
+        for (int slot = 0; slot < RIDER_SLOTS; slot++) {
+            if (!race.bike[slot])
+                continue;
+            RiderStats &st = stats[size_t(slot)];
+            int crashed = bike_crashed(race.bike[slot]);
+            st.crashes += crashed && !st.was_crashed;
+            st.was_crashed = crashed;
+        }
+    }
+    RaceSetup setup = {};
+    std::vector<RiderStats> shown;
+    for (int slot = 0; slot < RIDER_SLOTS; slot++) {
+        Bike *bike = race.bike[slot];
+        if (!bike)
+            continue;
+        RiderStats st = stats[size_t(slot)];
+        st.laps = completed_laps(bike);
+        st.finished = bike->finished;
+        st.pushed = autopilot_pilot(slot)->pushed_seconds;
+        for (int n = 1; n <= st.laps; n++)
+            st.lap_steps.push_back(lap_steps(bike, n));
+        st.best_lap = 0;
+        for (int v : st.lap_steps)
+            if (v > 0 && (st.best_lap == 0 || v < st.best_lap))
+                st.best_lap = v;
+        setup.personality[shown.size()] = autopilot_pilot(slot)->personality;
+        shown.push_back(st);
+    }
+    print_stats("game", shown, setup);
+    printf("race %s after %.1f s\n", race.results_final ? "over" : "stopped", steps / 128.0);
+    return race.results_final ? 0 : 1;
+}
+
 int usage() {
     fprintf(stderr,
             "usage: rutmoor-teach --track NAME [--record] [--learn N] [--race] [--skill 0..2]\n"
@@ -339,13 +401,17 @@ int usage() {
             "--record rides the authored course from every STEPth start place at each pace scale\n"
             "(jumps at full pace, rhythm and whoops at most R and W ft/s), fills rows nothing was\n"
             "recorded for from the centreline and writes the skill's lines file; --learn runs N\n"
-            "learning races; --race one race. Files go to the home directory ($XDG_DATA_HOME).\n");
+            "learning races; --race one race. Files go to the home directory ($XDG_DATA_HOME).\n"
+            "       rutmoor-teach --game-race [MAX_SECONDS]: the game's New Race of the home\n"
+            "directory's configuration, with each robot's crashes and pushed time.\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc >= 2 && !strcmp(argv[1], "--game-race"))
+        return game_race(argv[0], argc >= 3 ? float(atof(argv[2])) : 1200.0f);
     Options opt;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
