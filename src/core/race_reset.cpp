@@ -417,8 +417,14 @@ int race_playback(int race_against) {
         }
         types[gate] = START_HUMAN;
     }
-    return race_reset(types, 1, race_against ? settings.record.index : 0, 0, 10,
-                      settings.skill.index);
+    int record = race_against ? settings.record.index : 0;
+    // Recording over the demo being played would destroy it.
+    const char *name = g_reset.playback_name ? g_reset.playback_name : DEFAULT_DEMO;
+    if (record && strcmp(name, DEFAULT_DEMO) == 0) {
+        console_print("Can't record and play from same file - recording disabled");
+        record = 0;
+    }
+    return race_reset(types, 1, record, 0, 10, settings.skill.index);
 }
 
 int race_time_trial() { return race_reset(nullptr, 0, 0, 0, 1000, settings.skill.index); }

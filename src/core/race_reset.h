@@ -9,7 +9,6 @@ struct Bike;
 enum {
     ROSTER_SIZE = 80,              // robots numbered 20 .. 99
     TIME_TRIAL_START_STEPS = 300 * 128,
-    FIVE_SECOND_MARK = 5 * 128,
 };
 
 // What the racing-line learner and the auto pilot do at a reset and every step. Every member
@@ -56,7 +55,8 @@ int race_start_background(const char *demo);
 // "New Race": the 40 gate items, "Record Demo", minutes, laps and skill; afterwards
 // "--rotate-lineup" shifts the gate items for the next race.
 int race_new();
-// "Playback Race": "Playback Only" (race_against 0) or "Race Against" (1).
+// "Playback Race": "Playback Only" (race_against 0) or "Race Against" (1). Racing against
+// "@demos/default.qzdemo" itself records nothing, since the recording would overwrite it.
 int race_playback(int race_against);
 // "Time Trial".
 int race_time_trial();

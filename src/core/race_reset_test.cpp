@@ -252,3 +252,39 @@ TEST_F(ResetTest, ScriptedRiderDemoPlaysBackTheSameCrossings) {
     Vec3 played = bike_position(ghost);
     EXPECT_LT(std::hypot(played.x - end.x, played.z - end.z), 0.5f);
 }
+
+TEST_F(ResetTest, RaceAgainstTheDefaultDemoRecordsNothing) {
+    types[0] = START_ROBOT;
+    ASSERT_TRUE(reset(1));
+    for (int i = 0; i < 64; i++)
+        step_all();
+    demo_record_close();
+    std::string demo = read_whole_file(home.at("Rutmoor/demos/default.qzdemo"));
+    ASSERT_FALSE(demo.empty());
+    settings.record.index = 1;
+    settings.slot[3].index = START_HUMAN;
+    ASSERT_TRUE(race_playback(1));
+    EXPECT_TRUE(demo_playing());
+    EXPECT_FALSE(demo_recording());
+    EXPECT_EQ(race.controller[3], CONTROL_LOCAL);
+    ASSERT_NE(race.bike[0], nullptr);   // the recorded robot, in the first empty slot
+    EXPECT_EQ(race.controller[0], CONTROL_OUTSIDE);
+    for (int i = 0; i < 64; i++)
+        step_all();
+    EXPECT_EQ(read_whole_file(home.at("Rutmoor/demos/default.qzdemo")), demo);
+}
+
+TEST_F(ResetTest, BackingUpAbortsTheTimeTrialAttempt) {
+    ASSERT_TRUE(race_time_trial());
+    Bike *rider = race.bike[0];
+    Vec3 start = bike_position(rider);
+    bike_translate(rider, 40, 0, 40);
+    EXPECT_FALSE(step_time_trial_backup(0.4f));
+    settings.time_trial_abort.index = 0;
+    EXPECT_FALSE(step_time_trial_backup(1.0f));
+    settings.time_trial_abort.index = 1;
+    EXPECT_TRUE(step_time_trial_backup(1.0f));
+    Vec3 back = bike_position(rider);
+    EXPECT_LT(std::hypot(back.x - start.x, back.z - start.z), 0.01f);
+    EXPECT_EQ(rider->next_lap_entry, first_lap_entries() - 1);
+}

@@ -10,6 +10,7 @@
 #include "files/build_digest.h"
 #include "files/data.h"
 #include "platform/log.h"
+#include "race/demo.h"
 #include "race/series.h"
 #include "settings/config.h"
 #include "settings/settings.h"
@@ -149,6 +150,8 @@ static void track_choose(const char *wanted) {
 
 // What shutdown does of what start-up reached: the configuration is saved, the log closed.
 static int shutdown_run() {
+    demo_record_close();
+    demo_playback_close();
     config_write();
     log(nullptr);
     return 0;

@@ -206,6 +206,13 @@ int step_view_key(int direction) {
     return 0;
 }
 
+int step_time_trial_backup(float channel) {
+    if (!race.time_trial || channel <= 0.5f || settings.time_trial_abort.index != 1)
+        return 0;
+    time_trial_abort();
+    return 1;
+}
+
 void step_run() {
     if (step_control.paused || !track_get()->name)
         return;

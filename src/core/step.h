@@ -37,6 +37,9 @@ int step_skip_key();
 // viewed-rider list, without wrapping. Refused while viewing the local rider unless connected
 // in the warm-up or spy is set. Returns 1 when the view changed.
 int step_view_key(int direction);
+// The back-up channel of the local rider in a time trial: above 0.5 with "Backing Up Aborts
+// Attempt" set, the attempt is aborted. Returns 1 when it aborted.
+int step_time_trial_backup(float channel);
 // The simulation part of one loop step: nothing while paused or without a track, else
 // step_all.
 void step_run();
