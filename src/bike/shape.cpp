@@ -17,7 +17,9 @@ struct ShapeCache {
     std::vector<Shape *> shapes;   // loaded shapes, owned, never reloaded
 };
 
-ShapeCache shapes_state;
+// Never destroyed: cached shapes stay reachable until the process ends, also while other
+// static objects are torn down.
+ShapeCache &shapes_state = *new ShapeCache;
 
 }   // namespace
 

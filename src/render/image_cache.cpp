@@ -26,7 +26,9 @@ struct ImageCache {
     int verbose;                      // debug level
 };
 
-ImageCache images_state;
+// Never destroyed: cached pictures stay reachable until the process ends, also while other
+// static objects are torn down.
+ImageCache &images_state = *new ImageCache;
 
 Image *cache_find(const char *name)
 {

@@ -23,7 +23,9 @@ struct ModelCache {
     std::vector<Model *> models;   // first meshes of cached models, owned
 };
 
-ModelCache models_state;
+// Never destroyed: cached models stay reachable until the process ends, also while other
+// static objects are torn down.
+ModelCache &models_state = *new ModelCache;
 
 template <typename T>
 T *copy_out(const std::vector<T> &v)
