@@ -242,7 +242,6 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
         particles_attach(nullptr, nullptr);
         track_unload();
         g_reset.reload = 0;
-        g_reset.lines_skill = -1;
         if (!track_load(track)) {
             demo_playback_close();
             log("\x13" "NOFLUSH");
@@ -286,11 +285,11 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
         race.viewed = human;
 
     // Racing lines of the skill.
-    if (g_reset.ai.lines_load && g_reset.lines_skill != skill) {
+    g_reset.lines_skill = skill;
+    if (g_reset.ai.lines_load) {
         show("Analyzing lines...");
         g_reset.ai.lines_load(skill);
     }
-    g_reset.lines_skill = skill;
 
     show("Loading bikes...");
     int next_robot = 0, next_recorded = 0;

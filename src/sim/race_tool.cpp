@@ -313,6 +313,7 @@ int race_tool_main(int argc, char **argv) {
             continue;
         }
         race.controller[slot] = CONTROL_ROBOT;
+        race.personality[slot] = startup.practice ? "tester" : "kallin";
         if (race_ai()->robot_reset)
             race_ai()->robot_reset(slot, race.personality[slot]);
     }
