@@ -232,21 +232,32 @@ void print_standings(int crossings) {
 }  // namespace
 
 int race_tool_wanted(int argc, char **argv) {
+    static const char *const VALUED[] = {"--track", "--bike", "--at", "--trace-every",
+                                         "--max-seconds", "--script"};
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], "--ride"))
+            return 0;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--mode"))
             return 1;
-        if (!strcmp(argv[i], "--ride") || !strcmp(argv[i], "--track") || !strcmp(argv[i], "--bike") ||
-            !strcmp(argv[i], "--at") || !strcmp(argv[i], "--trace-every"))
-            return 0;
+        int value = 0;
+        for (const char *option : VALUED)
+            value |= i > 1 && !strcmp(argv[i - 1], option);
+        if (argv[i][0] != '-' && !value)
+            return 1;   // a demo file to play
     }
-    // A lone file to play.
-    for (int i = 1; i < argc; i++)
-        if (argv[i][0] != '-' && (i == 1 || strcmp(argv[i - 1], "--max-seconds") != 0))
-            return 1;
     return 0;
 }
 
 int race_tool_main(int argc, char **argv) {
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            fputs(USAGE, stdout);
+            fputs("Riding one bike with a script: rutmoor-sim --ride SCRIPT ... (--ride x --help)\n",
+                  stdout);
+            return 0;
+        }
+    }
     ToolArgs args;
     int bad = args_read(argc, argv, &args);
     if (bad)
