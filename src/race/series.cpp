@@ -292,15 +292,19 @@ void series_set_starter(void (*start)(const char *track, const int *start_types,
 
 int series_event_start(int index, int practice) {
     Series *series = series_get(index);
+    if (!series)
+        return 0;
+    // An event left for this one is scored first (the reset would score it anyway), so that
+    // the lineup and the event started are those after it.
+    series_event_score();
     int start_types[RIDER_SLOTS];
-    if (!series || !series_lineup(series, start_types))
+    if (!series_lineup(series, start_types))
         return 0;
     const SeriesEvent *event = &series->events[series->completed];
-    int pending_here = g_series.pending_series == index;
     if (g_series.start)
         g_series.start(track_list()->names[event->track], start_types,
                        event->minutes * 60 * STEPS_PER_SECOND, event->laps, series->skill);
-    if (!practice && !pending_here && g_series.pending_series < 0) {
+    if (!practice) {
         g_series.pending_series = index;
         g_series.pending_event = series->completed;
     }

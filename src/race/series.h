@@ -58,8 +58,9 @@ int series_lineup(const Series *series, int start_types[160]);
 // the "Record Demo" choice, minutes x 60 x 128 steps, the event's laps and the skill.
 void series_set_starter(void (*start)(const char *track, const int *start_types,
                                       int time_limit, int laps, int skill));
-// Starts the next event; entering (not practice) marks it as the event to score.
-// Returns 0 when every event is done.
+// Starts the next event; entering (not practice) marks it as the event to score. An entered
+// event still waiting is scored first, so the lineup is the one after it. Returns 0 when
+// every event is done.
 int series_event_start(int index, int practice);
 // Scores the entered event (at final results and at the start of every reset): positions
 // from the final results, else the standings at this moment; N grows, the standings file is

@@ -203,3 +203,28 @@ TEST_F(SeriesTest, EnteredEventScoresStandingsAndPracticeNeverWrites) {
     EXPECT_EQ(s->completed, 1);
     series_set_starter(nullptr);
 }
+
+TEST_F(SeriesTest, EnteringAgainScoresTheEventLeftAndStartsTheNext) {
+    series_set_starter(record_start);
+    home_put("series/test.series", series_text(1, 3));
+    data_reset();
+    series_load_all(0);
+    int index = -1;
+    for (int i = 0; i < series_count(); i++)
+        if (strcmp(series_get(i)->file, "series/test.series") == 0)
+            index = i;
+    ASSERT_GE(index, 0);
+    ASSERT_TRUE(series_event_start(index, 0));
+    rider(0, {100}, 0, "20");
+    standings_build();
+    // Left for the next event: event 1 is scored and event 2 starts, worst first from gate 7.
+    ASSERT_TRUE(series_event_start(index, 0));
+    Series *s = series_get(index);
+    EXPECT_EQ(s->completed, 1);
+    EXPECT_EQ(g_started[6], START_HUMAN);              // no position: the back of the order
+    EXPECT_EQ(g_started[8], START_ROBOT_NUMBER + 20);  // the winner
+    series_event_score();
+    EXPECT_EQ(s->completed, 2);
+    EXPECT_EQ(home_file("series/test.series_standings"), "1 2 \n1 2 \n");
+    series_set_starter(nullptr);
+}
