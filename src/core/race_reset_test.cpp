@@ -288,3 +288,14 @@ TEST_F(ResetTest, BackingUpAbortsTheTimeTrialAttempt) {
     EXPECT_LT(std::hypot(back.x - start.x, back.z - start.z), 0.01f);
     EXPECT_EQ(rider->next_lap_entry, first_lap_entries() - 1);
 }
+
+TEST_F(ResetTest, WarpRestartMovesEveryRiderOneSlotOn) {
+    types[0] = START_ROBOT;
+    types[RIDER_SLOTS - 1] = START_HUMAN;
+    ASSERT_TRUE(reset());
+    EXPECT_FALSE(step_warp_check());   // not in warp mode
+    ASSERT_TRUE(race_warp_restart());
+    EXPECT_EQ(race.controller[0], CONTROL_LOCAL);   // slot 159's rider wrapped to slot 0
+    EXPECT_EQ(race.controller[1], CONTROL_ROBOT);
+    EXPECT_EQ(race.bike[RIDER_SLOTS - 1], nullptr);
+}

@@ -304,3 +304,27 @@ TEST_F(DemoTest, FirstTimeTrialLapBecomesTheFastestAndSlowerOnesDoNot) {
     EXPECT_EQ(home_file("demotrack/fastlap.qzdemo"), second);
     demo_set_drivers(nullptr, nullptr, 0);
 }
+
+namespace {
+int g_driven;
+void count_step() {
+    g_driven++;
+    physics_set_step_count(physics_step_count() + 1);
+}
+}  // namespace
+
+TEST_F(DemoTest, AccurateSkipRunsTheStepDriverForASecond) {
+    write("a.qzdemo", demo(5, 1, 400));
+    ASSERT_TRUE(demo_playback_open("@a.qzdemo"));
+    outside(0);
+    demo_reset_step();
+    g_driven = 0;
+    demo_set_drivers(count_step, nullptr, 1);
+    EXPECT_TRUE(demo_jump(1));
+    EXPECT_EQ(g_driven, 128);
+    EXPECT_EQ(physics_step_count(), 128);
+    // Backwards it still seeks.
+    EXPECT_TRUE(demo_jump(-1));
+    EXPECT_EQ(g_driven, 128);
+    demo_set_drivers(nullptr, nullptr, 0);
+}
