@@ -97,3 +97,35 @@ TEST(RaceTool, RecordedScriptedRidePlaysBackWithTheSameCrossings) {
     // Playing back records nothing.
     EXPECT_EQ(read_whole_file(home.at("Rutmoor/demos/default.qzdemo")), demo);
 }
+
+TEST(RaceTool, RobotRaceEndsAndItsDemoPlaysBackTheSameCrossings) {
+    TempDir home;
+    std::string config = "record=Yes\nlaps=1\nminutes=0\ntrack=rabbithill\n";
+    for (int i = 0; i < 40; i++) {
+        char line[32];
+        snprintf(line, sizeof line, "slot%02d=%s\n", i, i < 2 ? "Robot" : "Empty");
+        config += line;
+    }
+    home.write("Rutmoor/config", config);
+    // Practice riders explore the track, so they ride without learned lines.
+    SimRun raced = sim(home.path, "--mode race --practice --max-seconds 400 --crossings");
+    auto before = crossings(raced.out);
+    ASSERT_EQ(before.size(), 2u) << raced.out;
+    if (raced.status == 0) {
+        // Over: the results file lists the finishers.
+        std::string results = read_whole_file(home.at("Rutmoor/results.txt"));
+        EXPECT_EQ(results.rfind("Time=0.00|Laps=1|Track=rabbithill|Date=", 0), 0u) << results;
+        EXPECT_NE(raced.out.find("Final results"), std::string::npos);
+    } else {
+        EXPECT_EQ(raced.status, 1) << raced.out;
+    }
+    home.write("race.qzdemo", read_whole_file(home.at("Rutmoor/demos/default.qzdemo")));
+    SimRun played = sim(home.path, "--crossings '" + home.at("race.qzdemo") + "'");
+    EXPECT_EQ(played.status, 0) << played.out;
+    auto after = crossings(played.out);
+    for (const auto &[number, steps] : before) {
+        ASSERT_EQ(after[number].size(), steps.size()) << "rider " << number << "\n" << played.out;
+        for (size_t k = 0; k < steps.size(); k++)
+            EXPECT_NEAR(after[number][k], steps[k], 1) << "rider " << number << " entry " << k;
+    }
+}
