@@ -160,9 +160,12 @@ int png_decode(PngRead *r, int mode)
             png_read_row(r->png, r->pixels + row_bytes * size_t(y), nullptr);
         }
     }
-    png_read_end(r->png, r->info);
-    if (r->text)
+    // Only the option text lies after the image data: height samples stay readable when a
+    // damaged tail follows them.
+    if (r->text) {
+        png_read_end(r->png, r->info);
         png_collect_text(r);
+    }
     return 1;
 }
 

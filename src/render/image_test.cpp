@@ -135,6 +135,14 @@ TEST_F(ImageTest, Png16ReadsHeightSamples)
     EXPECT_EQ(memcmp(read, samples, sizeof samples), 0);
     free(read);
 
+    // Samples need nothing after the image data: a file cut before its end chunk still reads.
+    const std::string whole = read_whole_file(user.at("Rutmoor/h16.png"));
+    put("h16_cut.png", whole.substr(0, whole.size() - 12));
+    read = image_read_png16("@h16_cut.png", &w, &h);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(memcmp(read, samples, sizeof samples), 0);
+    free(read);
+
     // 8-bit grey repeats the byte; colour becomes grey; alpha is dropped.
     const uint8_t grey[2] = {0x00, 0xab};
     ASSERT_EQ(png_write("@h8.png", 2, 1, 1, 8, grey), 1);

@@ -3,10 +3,7 @@
 // have their own files; this one ties them together in terrain_load.
 #include "track/terrain.h"
 
-#include <png.h>
-
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "common/ripemd160.h"
 #include "files/data.h"
 #include "platform/log.h"
+#include "render/image.h"
 #include "render/png_write.h"
 #include "track/decals.h"
 
@@ -25,9 +23,6 @@ struct TerrainState {
     int verbose;   // debug level; 2 logs the height digest
 };
 TerrainState terrain_state;
-
-// Largest picture side the height reader accepts; wider rows would only be cut away.
-constexpr unsigned PNG_MAX_SIDE = 16384;
 
 int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -80,108 +75,6 @@ std::string track_path(const char *dir, const char *file) {
     return path;
 }
 
-// ---- "terrain.png" through the data layer ----
-
-struct PngSource {
-    const uint8_t *bytes;
-    size_t size;
-    size_t pos;
-};
-
-void png_source_read(png_structp png, png_bytep out, png_size_t length) {
-    PngSource *src = (PngSource *)png_get_io_ptr(png);
-    if (length > src->size - src->pos) png_error(png, "truncated");
-    memcpy(out, src->bytes + src->pos, length);
-    src->pos += length;
-}
-
-void png_quiet_warning(png_structp, png_const_charp) {}
-// A broken picture is not reported: the ground is simply flat then.
-[[noreturn]] void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
-// The whole content of a data name, or false when it does not open.
-bool read_all(const char *name, std::string *out) {
-    DataStream *s = data_open(name, "rb");
-    if (!s) return false;
-    char block[65536];
-    int n;
-    while ((n = data_read(s, block, (int)sizeof block)) > 0) out->append(block, (size_t)n);
-    data_close(s);
-    return true;
-}
-
-// Rows kept while decoding; a record so that libpng's long jump leaves nothing stale.
-struct PngRows {
-    uint8_t *rows;        // kept_rows * rowbytes
-    uint8_t *scratch;     // one row for rows beyond the field
-    png_uint_32 width, height;
-    int sixteen;          // 16-bit samples
-    size_t rowbytes;
-    png_uint_32 kept_rows;
-};
-
-// Decodes a PNG into size x size 16-bit samples (smaller pictures repeat their last column
-// and row, larger ones are cut). Returns 0 when the bytes are not a readable PNG.
-int png_decode_heights(const std::string &bytes, int size, uint16_t *out) {
-    if (bytes.size() < 8 || png_sig_cmp((png_const_bytep)bytes.data(), 0, 8) != 0) return 0;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
-                                             png_quiet_warning);
-    if (!png) return 0;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return 0;
-    }
-    PngSource src = {(const uint8_t *)bytes.data(), bytes.size(), 0};
-    PngRows *rows = (PngRows *)xcalloc(1, sizeof(PngRows));
-    int ok = 0;
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_set_read_fn(png, &src, png_source_read);
-        png_set_user_limits(png, PNG_MAX_SIDE, PNG_MAX_SIDE);
-        png_read_info(png, info);
-        int color = png_get_color_type(png, info);
-        int depth = png_get_bit_depth(png, info);
-        if (color == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-        if (color == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-        if (color & PNG_COLOR_MASK_COLOR) png_set_rgb_to_gray(png, 1, -1.0, -1.0);
-        if (color & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
-        int passes = png_set_interlace_handling(png);
-        png_read_update_info(png, info);
-        rows->width = png_get_image_width(png, info);
-        rows->height = png_get_image_height(png, info);
-        rows->sixteen = png_get_bit_depth(png, info) == 16;
-        rows->rowbytes = png_get_rowbytes(png, info);
-        if (png_get_channels(png, info) != 1 || rows->width == 0 || rows->height == 0 ||
-            rows->rowbytes < rows->width * (rows->sixteen ? 2u : 1u))
-            png_error(png, "unexpected layout");
-        rows->kept_rows = rows->height < (png_uint_32)size ? rows->height : (png_uint_32)size;
-        rows->rows = (uint8_t *)xcalloc(rows->kept_rows, rows->rowbytes);
-        rows->scratch = (uint8_t *)xcalloc(1, rows->rowbytes);
-        for (int pass = 0; pass < passes; pass++)
-            for (png_uint_32 y = 0; y < rows->height; y++)
-                png_read_row(png,
-                             y < rows->kept_rows ? rows->rows + y * rows->rowbytes : rows->scratch,
-                             nullptr);
-        ok = 1;
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (ok) {
-        for (int r = 0; r < size; r++) {
-            png_uint_32 y = (png_uint_32)r < rows->kept_rows ? (png_uint_32)r : rows->kept_rows - 1;
-            const uint8_t *row = rows->rows + y * rows->rowbytes;
-            for (int c = 0; c < size; c++) {
-                png_uint_32 x = (png_uint_32)c < rows->width ? (png_uint_32)c : rows->width - 1;
-                out[r * size + c] = rows->sixteen ? (uint16_t)(row[2 * x] << 8 | row[2 * x + 1])
-                                                  : (uint16_t)(row[x] * 257);
-            }
-        }
-    }
-    free(rows->rows);
-    free(rows->scratch);
-    free(rows);
-    return ok;
-}
-
 // Reads the samples (binary after ':' in the open stream, else "terrain.png"), turns them
 // into heights and logs the digest at verbose level 2.
 void read_samples(Terrain *t, DataStream *hf, int binary, const char *dir) {
@@ -198,10 +91,18 @@ void read_samples(Terrain *t, DataStream *hf, int binary, const char *dir) {
         for (size_t k = 0; k < count; k++) samples[k] = (uint16_t)(raw[2 * k] | raw[2 * k + 1] << 8);
         free(raw);
     } else {
-        std::string bytes;
-        if (!read_all(track_path(dir, "terrain.png").c_str(), &bytes) ||
-            !png_decode_heights(bytes, size, samples))
-            memset(samples, 0, count * sizeof(uint16_t));
+        // A picture smaller than the field repeats its last column and row, a larger one is
+        // cut; one that is missing or broken gives flat ground at min_height.
+        int width = 0, height = 0;
+        uint16_t *picture =
+            image_read_png16(track_path(dir, "terrain.png").c_str(), &width, &height);
+        for (int r = 0; r < size; r++) {
+            const uint16_t *row = picture ? picture + (size_t)(r < height ? r : height - 1) * width
+                                          : nullptr;
+            for (int c = 0; c < size; c++)
+                samples[(size_t)r * size + c] = row ? row[c < width ? c : width - 1] : 0;
+        }
+        free(picture);
     }
     Ripemd160 digest;
     ripemd160_init(&digest);
