@@ -37,22 +37,15 @@ void terrain_deform(Terrain *t, float x, float z, float radius, float amount) {
     float inv = 1.0f / t->spacing;
     float r = radius * inv;
     int size = t->grid_size;
-    // The window never needs to reach further than the field: samples outside it are not
-    // stored, so a huge radius or a far centre costs no more than the field itself.
-    double m_real = r > 0.0f ? std::ceil((double)r) : 0.0;
-    int m = m_real > size + 2.0 ? size + 2 : (int)m_real;
-    float uf = x * inv, vf = z * inv;
-    double i0_real = std::floor((double)uf), j0_real = std::floor((double)vf);
-    if (i0_real < -(double)size - m - 2 || i0_real > 2.0 * size + m + 2 ||
-        j0_real < -(double)size - m - 2 || j0_real > 2.0 * size + m + 2) {
-        t->change_count++;   // nothing of the field is touched
-        return;
-    }
-    int i0 = (int)i0_real, j0 = (int)j0_real;
     // The brush visits columns i0 - m + 1 .. i0 + m and rows likewise; only samples inside
-    // the field can change.
-    int ilo = std::max(i0 - m + 1, 0), ihi = std::min(i0 + m, size - 1);
-    int jlo = std::max(j0 - m + 1, 0), jhi = std::min(j0 + m, size - 1);
+    // the field can change, so the window is cut to the field (in doubles: a huge radius or
+    // a far centre must neither overflow nor miss samples the radius still reaches).
+    double m = r > 0.0f ? std::ceil((double)r) : 0.0;
+    float uf = x * inv, vf = z * inv;
+    double i0 = std::floor((double)uf), j0 = std::floor((double)vf);
+    auto field = [size](double v) { return (int)std::clamp(v, -1.0, (double)size); };
+    int ilo = std::max(field(i0 - m + 1), 0), ihi = std::min(field(i0 + m), size - 1);
+    int jlo = std::max(field(j0 - m + 1), 0), jhi = std::min(field(j0 + m), size - 1);
     for (int j = jlo; j <= jhi; j++) {
         for (int i = ilo; i <= ihi; i++) {
             float du = uf - (float)i, dv = vf - (float)j;
@@ -69,6 +62,6 @@ void terrain_deform(Terrain *t, float x, float z, float radius, float amount) {
             *h = height;
         }
     }
-    ground_shading_update(t, i0 - m, j0 - m, i0 + m + 1, j0 + m + 1);
+    ground_shading_update(t, field(i0 - m), field(j0 - m), field(i0 + m + 1), field(j0 + m + 1));
     t->change_count++;
 }

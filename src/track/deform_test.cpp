@@ -37,6 +37,7 @@ TEST(TerrainDeform, BrushChangesOnlySamplesWithinItsRadius) {
         {40.0f, 40.0f, 3.0f, -0.5f, 25},   // on a vertex: the disc of radius 3 less its rim
         {-1.0f, -1.0f, 3.0f, -2.0f, 4},    // centre outside the field
         {130.0f, 64.0f, 2.5f, 1.0f, 3},    // beyond the far edge
+        {-150.0f, 64.0f, 400.0f, 0.5f, 129 * 129},   // wider than the field, from outside it
     };
     for (const Case &k : cases) {
         FlatField f;
