@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "bike/bike_local.h"
 #include "bike/bike_test_support.h"
 #include "bike/drivetrain.h"
 #include "platform/log.h"
@@ -140,6 +141,45 @@ TEST_F(BikeAssembly, InactiveControlLeavesNoForce) {
             EXPECT_EQ(f[k], 0);
             EXPECT_EQ(t[k], 0);
         }
+    }
+}
+
+// What the joints pushed into the chassis last step beyond balance is taken out of the frame
+// from the third step after the reset on, also while the bikes wait for the gate, but never
+// while the rider is off the bike.
+TEST_F(BikeAssembly, InternalForceBalanceFromTheThirdStepOn) {
+    TestGround ground(6, 2.0f);
+    Bike *bike = place("yz125", 60, 60);
+    ride(0.5f);
+    const struct {
+        int step, race_start, crashed;
+        float taken;       // force along x taken out of the frame for 10 lbf of imbalance
+    } cases[] = {
+        {10, 0, 0, -10},
+        {10, 5000, 0, -10},   // before the gate drop
+        {1, 0, 0, 0},         // the feedback is not yet worth anything
+        {10, 0, 1, 0},
+    };
+    for (const auto &c : cases) {
+        Bike saved = *bike;
+        float force[2];
+        for (int run = 0; run < 2; run++) {
+            *bike = saved;
+            if (c.crashed) rider_crash(bike);
+            if (run == 1) bike->feedback[JOINT_SWINGARM_PIVOT].f1[0] += 10;
+            dJointGroupEmpty(physics_contacts());
+            for (dBodyID b : bike->body) {
+                dBodySetForce(b, 0, 0, 0);
+                dBodySetTorque(b, 0, 0, 0);
+            }
+            physics_set_step_count(c.step);
+            physics_set_race_start(c.race_start);
+            bike_control_step(bike, 1);
+            force[run] = (float)dBodyGetForce(bike->body[BODY_FRAME])[0];
+        }
+        if (c.crashed) rider_remount(bike);
+        *bike = saved;
+        EXPECT_NEAR(force[1] - force[0], c.taken, 1e-3f) << c.step << " " << c.race_start;
     }
 }
 

@@ -542,7 +542,8 @@ void bike_control_step(Bike *bike, int active) {
     }
     drivetrain_step(bike);
     steering_damping(bike);
-    if (step - physics_race_start() >= 2 && !crashed) internal_force_balance(bike);
+    // The feedback blocks hold nothing of use until two steps after the reset.
+    if (step >= 2 && !crashed) internal_force_balance(bike);
     dab_support(bike);
     bike->dab = dab;
     bike->front_brake = front_brake;
