@@ -50,8 +50,10 @@ void pair_contact(dBodyID a, dBodyID b, Vec3 point, Vec3 n, float depth, float m
     if (mode == CONTACT_JOINT) {
         soft_contact(b, a, point, n, depth, mu, k, c);
     } else if (mode == CONTACT_PENALTY) {
+        // The damper resists the closing speed: parts coming together are pushed apart
+        // harder, parts already separating less.
         Vec3 va = point_velocity(a, point), vb = point_velocity(b, point);
-        float f = clampf((vec_dot(vb, n) - vec_dot(va, n)) * c + depth * k, -1000, 1000);
+        float f = clampf((vec_dot(va, n) - vec_dot(vb, n)) * c + depth * k, -1000, 1000);
         if (a && dBodyIsEnabled(a)) dBodyAddForceAtPos(a, -f * n.x, -f * n.y, -f * n.z, point.x, point.y, point.z);
         if (b && dBodyIsEnabled(b)) dBodyAddForceAtPos(b, f * n.x, f * n.y, f * n.z, point.x, point.y, point.z);
     }

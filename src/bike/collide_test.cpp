@@ -75,6 +75,31 @@ TEST_F(Collide, ModesJointPenaltyAndDetect) {
     dBodyDestroy(bb);
 }
 
+TEST_F(Collide, PenaltyDamperResistsTheClosingSpeed) {
+    // Overlap 0.4 ft with k = 1000, c = 100: 400 lbf at rest, plus 100 lbf per ft/s closing.
+    Ball a(0.5f, 1000, 100), b(0.5f, 1000, 100);
+    Mat3 r = rot_identity();
+    const struct {
+        float va, vb;      // x velocities of a and b (b lies at +x)
+        float push;        // force on b along +x
+    } cases[] = {
+        {0, 0, 400},
+        {1, -1, 600},      // closing at 2 ft/s
+        {-1, 1, 200},      // separating at 2 ft/s
+        {0, -7, 1000},     // closing fast: at most 1000 lbf
+    };
+    for (const auto &c : cases) {
+        dBodyID ba = ball_body(vec3(0, 10, 0)), bb = ball_body(vec3(0.6f, 10, 0));
+        dBodySetLinearVel(ba, c.va, 0, 0);
+        dBodySetLinearVel(bb, c.vb, 0, 0);
+        shape_shape(a.part, ba, vec3(0, 10, 0), r, b.part, bb, vec3(0.6f, 10, 0), r, CONTACT_PENALTY);
+        EXPECT_NEAR(force_of(bb).x, c.push, 1e-2f) << c.va << " " << c.vb;
+        EXPECT_NEAR(force_of(ba).x, -c.push, 1e-2f) << c.va << " " << c.vb;
+        dBodyDestroy(ba);
+        dBodyDestroy(bb);
+    }
+}
+
 TEST_F(Collide, ShapeAgainstAnAirborneTyreCountsAsItsContact) {
     Bike *bike = bike_create("yz125", 0, "", nullptr, nullptr, nullptr, nullptr);
     bikes.push_back(bike);
