@@ -1,6 +1,7 @@
 // Part models, textures and plate colours of a new bike, loaded in a fixed order by name.
 #include "bike/graphics.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -97,6 +98,9 @@ int plate_colour_parse(const char *text, const char *tag, unsigned char rgb[3]) 
     if (!at) return 0;
     float c[3];
     if (sscanf(at + strlen(tag), "%f,%f,%f", &c[0], &c[1], &c[2]) != 3) return 0;
+    // "nan" reads as a float but is no colour.
+    for (float v : c)
+        if (std::isnan(v)) return 0;
     for (int i = 0; i < 3; i++) rgb[i] = (unsigned char)(clampf(c[i], 0, 1) * 255.0f);
     return 1;
 }

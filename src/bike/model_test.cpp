@@ -185,4 +185,6 @@ TEST(BikeGraphics, PlateColoursClampAndTruncate) {
     EXPECT_EQ(plate_colour_parse("[numberforeground:1,0.5]", "[numberforeground:", keep), 0);
     EXPECT_EQ(keep[0], 9);
     EXPECT_EQ(plate_colour_parse("", "[numberforeground:", keep), 0);
+    EXPECT_EQ(plate_colour_parse("[numberforeground:0.5,nan,1]", "[numberforeground:", keep), 0);
+    EXPECT_EQ(keep[1], 9);
 }
