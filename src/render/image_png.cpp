@@ -118,7 +118,8 @@ int png_decode(PngRead *r, int mode)
             png_set_palette_to_rgb(r->png);
         if (colour & PNG_COLOR_MASK_COLOR || colour == PNG_COLOR_TYPE_PALETTE)
             png_set_rgb_to_gray_fixed(r->png, 1, -1, -1);
-        if (colour & PNG_COLOR_MASK_ALPHA)
+        // A palette's transparency chunk becomes alpha as the palette expands: dropped too.
+        if (colour & PNG_COLOR_MASK_ALPHA || png_get_valid(r->png, r->info, PNG_INFO_tRNS))
             png_set_strip_alpha(r->png);
         if (colour == PNG_COLOR_TYPE_GRAY && depth < 8)
             png_set_expand_gray_1_2_4_to_8(r->png);

@@ -157,6 +157,14 @@ TEST_F(ImageTest, Png16ReadsHeightSamples)
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read[0], 0xffff);
     free(read);
+    // A palette's transparency is an alpha channel too: dropped.
+    put("h_palette.png", png_file({2, 1, PNG_COLOR_TYPE_PALETTE, 8, {{1, 0}},
+                                   {{70, 70, 70}, {200, 200, 200}}, {0, 128}, {}, {}}));
+    read = image_read_png16("@h_palette.png", &w, &h);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read[0], 200 * 257);
+    EXPECT_EQ(read[1], 70 * 257);
+    free(read);
 }
 
 TEST_F(ImageTest, PngWriteRoundTripsAndIsDeterministic)
