@@ -152,6 +152,7 @@ static void track_choose(const char *wanted) {
 static int shutdown_run() {
     demo_record_close();
     demo_playback_close();
+    series_free_all();
     config_write();
     log(nullptr);
     return 0;

@@ -214,11 +214,15 @@ void series_orders(Series *series) {
     }
 }
 
-void series_load_all(int debug) {
+void series_free_all() {
     for (Series &series : g_series.list)
         series_free(&series);
     g_series.list.clear();
     g_series.pending_series = -1;
+}
+
+void series_load_all(int debug) {
+    series_free_all();
     g_series.verbose = debug;
     int count = 0;
     const char *const *names = data_names(&count);

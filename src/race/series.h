@@ -43,6 +43,8 @@ void series_free(Series *series);
 // Loads every ".series" data file and its standings, in data names order (dropping the
 // malformed ones with a log line). In debug mode each series and event is logged.
 void series_load_all(int debug);
+// Frees every loaded series (shutdown).
+void series_free_all();
 int series_count();
 Series *series_get(int index);     // null outside 0 .. count - 1
 

@@ -349,6 +349,7 @@ int race_tool_main(int argc, char **argv) {
     print_standings(args.crossings);
     demo_record_close();
     demo_playback_close();
+    series_free_all();
     for (int slot = 0; slot < RIDER_SLOTS; slot++)
         bike_destroy(race.bike[slot]);
     race_clear();
