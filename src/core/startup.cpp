@@ -38,7 +38,7 @@ static const int GROUND_METHODS[] = {1, 2, 3, 2, 3};
 
 void startup_defaults(StartupState *state) {
     *state = StartupState{};
-    state->mmx = 1;   // every x86-64 processor has it
+    state->mmx = 1;   // until start-up asks the processor
     state->depth = 16;
     state->chase_center = vec3(0.0f, 2.52f, 0.52f);
     state->show_pause_text = 1;
@@ -46,6 +46,15 @@ void startup_defaults(StartupState *state) {
     state->draw_fps = state->draw_time = state->draw_ping = HUD_SWITCH_NOT_GIVEN;
     state->detail.max_detail_distance = 70.0f;
     state->detail.detail_fade_end = 75.0f;
+}
+
+// The processor's MMX feature bit, which selects the blending loops of the ground textures.
+static int cpu_has_mmx() {
+#if defined(__x86_64__) || defined(__i386__)
+    return __builtin_cpu_supports("mmx") ? 1 : 0;
+#else
+    return 0;
+#endif
 }
 
 static double clamp(double v, double low, double high) { return v < low ? low : v > high ? high : v; }
@@ -167,6 +176,7 @@ int startup_before_window(int argc, char **argv) {
     // The standard output already takes raw bytes (video frames) unchanged on this system.
     if (!data_check()) {
         message_box("Problem starting Rutmoor", "Can't find game data\n");
+        log(nullptr);
         return 1;
     }
     char digest[41];
@@ -178,6 +188,9 @@ int startup_before_window(int argc, char **argv) {
     console_clear();
     settings_reset();
     settings_video_modes(nullptr, 0);
+    startup.mmx = cpu_has_mmx();
+    if (!startup.mmx)
+        log("This CPU does not have MMX!\n");
     setup_textures_build();
     config_read();
 
