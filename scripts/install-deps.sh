@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth
+  xdg-utils
 )
 
 missing=()
@@ -25,6 +26,11 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Run this script as root (or install sudo) to install them." >&2
+    exit 1
+  fi
   sudo="sudo"
 fi
 echo "Installing: ${missing[*]}"
