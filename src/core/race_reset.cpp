@@ -139,6 +139,14 @@ void working_set_size() {
         log("Working set update failed\n");
 }
 
+int track_listed(const char *name) {
+    const TrackList *list = track_list();
+    for (int i = 0; list && i < list->count; i++)
+        if (strcmp(list->names[i], name) == 0)
+            return 1;
+    return 0;
+}
+
 const char *selected_track() {
     const TrackList *list = track_list();
     int i = startup.track_choice.index;
@@ -227,7 +235,12 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
     const char *track = selected_track();
     if (playback) {
         const char *name = g_reset.playback_name ? g_reset.playback_name : DEFAULT_DEMO;
-        if (demo_playback_open(name)) {
+        if (demo_playback_open(name) && !track_listed(demo_playback_header()->track)) {
+            // A demo names its track as text; only an installed track is loaded from it.
+            log("Demo track '%.200s' is not installed\n", demo_playback_header()->track);
+            demo_playback_close();
+        }
+        if (demo_playing()) {
             const DemoHeader *h = demo_playback_header();
             track = h->track;
             race.time_limit = h->time_limit;

@@ -299,3 +299,11 @@ TEST_F(ResetTest, WarpRestartMovesEveryRiderOneSlotOn) {
     EXPECT_EQ(race.controller[1], CONTROL_ROBOT);
     EXPECT_EQ(race.bike[RIDER_SLOTS - 1], nullptr);
 }
+
+TEST_F(ResetTest, DemoOfATrackNotInstalledGivesARaceWithoutPlayback) {
+    home.write("Rutmoor/demos/default.qzdemo", "QZ05 1 0 3 1500\n../../elsewhere\nyz125||||\n5\n");
+    ASSERT_TRUE(race_playback(0));
+    EXPECT_FALSE(demo_playing());
+    EXPECT_STREQ(track_get()->name, "rabbithill");
+    EXPECT_EQ(race.controller[0], CONTROL_ROBOT);   // nobody recorded: a robot rides
+}
