@@ -40,6 +40,7 @@ struct Options {
     unsigned seed = 1;
     int testers = 1;          // testers among the learning robots
     int place_first = 0, place_last = 1000, place_step = 4;   // recorder start places
+    int trace_slot = 0;
     int trace = 0;            // steps between trace lines of slot 0, 0 none
     std::vector<float> scales{0.8f, 0.9f, 1.0f};
 };
@@ -284,20 +285,27 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
             }
             st.crashes += crashed && !st.was_crashed;
             st.was_crashed = crashed;
+            float pushed = autopilot_pilot(i)->pushed_seconds;
+            if (opt.trace < 0 && pushed > st.pushed + 0.5f) {
+                Vec3 at = bike_position(bike);
+                printf("pushed slot %d at %.0f %.0f entry %d t %.1f crashed %d\n", i, at.x, at.z,
+                       bike->next_lap_entry, step / 128.0, crashed);
+                st.pushed = pushed;
+            }
             all_done &= bike->finished;
-            if (i == 0 && opt.trace > 0 && step % opt.trace == 0) {
-                Pilot *p = autopilot_pilot(0);
+            if (i == opt.trace_slot && opt.trace > 0 && step % opt.trace == 0) {
+                Pilot *p = autopilot_pilot(i);
                 Vec3 pos = bike_position(bike);
-                float u = autopilot_line_position(0, bike);
+                float u = autopilot_line_position(i, bike);
                 const LinePoint *q = p->line.count
                     ? array_get<LinePoint>(&p->line, int(u) < p->line.count ? int(u) : p->line.count - 1)
                     : nullptr;
                 printf("t %.2f pos %.1f %.1f %.1f v %.1f want %.1f lean %.2f crash %d u %.2f/%d "
-                       "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d\n",
+                       "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d clutch %.2f rpm %.0f dab %.2f\n",
                        step / 128.0, pos.x, pos.y, pos.z, vec_length(bike_velocity(bike)),
                        q ? q->speed : 0.0f, bike_lean_angle(bike), crashed, u, p->line.count,
                        p->recover, bike->next_lap_entry, bike->throttle, bike->steer,
-                       bike->front_brake, bike->gear);
+                       bike->front_brake, bike->gear, bike->clutch, bike_rpm(bike), bike->dab);
             }
         }
         physics_set_step_count(step + 1);
@@ -435,6 +443,7 @@ int main(int argc, char **argv) {
             sscanf(argv[++i], "%d,%d,%d", &opt.place_first, &opt.place_last, &opt.place_step);
         else if (!strcmp(a, "--bumps") && v)
             sscanf(argv[++i], "%f,%f", &g_rhythm_speed, &g_whoops_speed);
+        else if (!strcmp(a, "--trace-slot") && v) opt.trace_slot = atoi(argv[++i]);
         else if (!strcmp(a, "--trace") && v) opt.trace = atoi(argv[++i]);
         else return usage();
     }
