@@ -231,13 +231,16 @@ int sphere_ground(const Terrain *terrain, Vec3 centre, float radius, Vec3 *point
         Vec3 q = triangle_closest(centre, p0, p1, p2, n);
         Vec3 d = centre - q;
         float dist = vec_length(d);
-        // A centre below the surface still pushes out along the face normal.
-        float below = vec_dot(centre - p0, n) < 0 ? 1.0f : 0.0f;
-        float pen = below > 0 ? radius + dist : radius - dist;
+        // A centre that sank under a face still pushes out along its normal. Only under the
+        // face itself: beside a steep face a centre on the ground above lies behind that
+        // face's plane too, and is not in the ground.
+        float height = vec_dot(centre - p0, n);
+        int below = height < 0 && inside_triangle(centre - n * height, p0, p1, p2, n);
+        float pen = below ? radius + dist : radius - dist;
         if (pen > best) {
             best = pen;
             bp = q;
-            bn = below > 0 || dist < 1e-9f ? n : d * (1.0f / dist);
+            bn = below || dist < 1e-9f ? n : d * (1.0f / dist);
         }
     });
     if (!(best > 0)) return 0;

@@ -106,6 +106,16 @@ TEST_F(WheelGround, SphereAgainstGround) {
     EXPECT_NEAR(n.y, 1, 1e-6f);
 }
 
+TEST_F(WheelGround, SphereOnAPlateauBesideADropTouchesOnlyThePlateau) {
+    // Flat at height 3 up to z = 10, then 3 ft down over the next 2 ft.
+    TestGround ground(6, 2.0f, 0, [](float, float z) { return z <= 10 ? 3.0f : 0.0f; });
+    Vec3 p, n;
+    float depth;
+    ASSERT_EQ(sphere_ground(&ground.terrain, vec3(31, 3.4f, 9.6f), 0.5f, &p, &n, &depth), 1);
+    EXPECT_NEAR(depth, 0.1f, 1e-5f);
+    EXPECT_NEAR(n.y, 1, 1e-6f);
+}
+
 TEST_F(WheelGround, ForkAndShockFadeInOverTheFirstThirtySecondOfTravel) {
     Bike *bike = bike_create("crf450(2013)", 0, "", nullptr, nullptr, nullptr, nullptr);
     bikes.push_back(bike);
