@@ -277,24 +277,29 @@ Terrain *physics_terrain() { return physics.terrain; }
 
 // ---- Shared internals ----
 
-void contact_spring(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float k,
-                    float c) {
+void contact_soft(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float mu, float k,
+                  float c) {
+    if (!a && !b) return;
     dContact contact;
     memset(&contact, 0, sizeof contact);
-    contact.surface.mode = dContactSoftERP | dContactSoftCFM;
-    contact.surface.mu = 0;
+    contact.surface.mode = dContactSoftERP | dContactSoftCFM | dContactApprox1;
+    contact.surface.mu = mu;
     contact.surface.soft_erp = soft_erp(k, c);
     contact.surface.soft_cfm = soft_cfm(k, c);
     contact.geom.pos[0] = point.x;
     contact.geom.pos[1] = point.y;
     contact.geom.pos[2] = point.z;
-    Vec3 n = vec_normalize(normal);
-    contact.geom.normal[0] = n.x;
-    contact.geom.normal[1] = n.y;
-    contact.geom.normal[2] = n.z;
+    contact.geom.normal[0] = normal.x;
+    contact.geom.normal[1] = normal.y;
+    contact.geom.normal[2] = normal.z;
     contact.geom.depth = depth;
     dJointID j = dJointCreateContact(physics.world, physics.contacts, &contact);
     dJointAttach(j, a, b);
+}
+
+void contact_spring(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float k,
+                    float c) {
+    contact_soft(a, b, point, vec_normalize(normal), depth, 0, k, c);
 }
 
 void rider_remount(Bike *bike) {

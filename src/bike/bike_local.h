@@ -55,8 +55,13 @@ inline float soft_erp(float k, float c) {
 }
 inline float soft_cfm(float k, float c) { return 1.0f / (STEP_F * k + c); }
 
+// A soft contact joint in the contact group between two bodies (either may be 0) at a point,
+// spring k and damper c, friction mu proportional to the normal force; moving a along the
+// unit normal by depth separates them.
+void contact_soft(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float mu, float k,
+                  float c);
 // A frictionless soft contact between two bodies (either may be 0) at a point: the springs,
-// ropes and hard stops of the rider and the crash.
+// ropes and hard stops of the rider and the crash. The normal need not be unit.
 void contact_spring(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float k,
                     float c);
 // Puts the rider body back at its rest point on the frame and re-attaches the mount.

@@ -13,28 +13,6 @@
 
 namespace {
 
-// Contact joint between two bodies (either may be 0) with the normal pointing from b's side
-// into a (moving a along it separates them).
-void soft_contact(dBodyID a, dBodyID b, Vec3 point, Vec3 normal, float depth, float mu, float k,
-                  float c) {
-    if (!a && !b) return;
-    dContact ct;
-    memset(&ct, 0, sizeof ct);
-    ct.surface.mode = dContactSoftERP | dContactSoftCFM | dContactApprox1;
-    ct.surface.mu = mu;
-    ct.surface.soft_erp = soft_erp(k, c);
-    ct.surface.soft_cfm = soft_cfm(k, c);
-    ct.geom.pos[0] = point.x;
-    ct.geom.pos[1] = point.y;
-    ct.geom.pos[2] = point.z;
-    ct.geom.normal[0] = normal.x;
-    ct.geom.normal[1] = normal.y;
-    ct.geom.normal[2] = normal.z;
-    ct.geom.depth = depth;
-    dJointID j = dJointCreateContact(physics_world(), physics_contacts(), &ct);
-    dJointAttach(j, a, b);
-}
-
 void refresh(PartShape *part, Vec3 position, const Mat3 &rotation) {
     for (int i = 0; i < part->count; i++) {
         const float *c = part->spheres[i].centre;
@@ -48,7 +26,7 @@ Vec3 point_velocity(dBodyID body, Vec3 p) { return body ? body_point_vel(body, p
 void pair_contact(dBodyID a, dBodyID b, Vec3 point, Vec3 n, float depth, float mu, float k,
                   float c, int mode) {
     if (mode == CONTACT_JOINT) {
-        soft_contact(b, a, point, n, depth, mu, k, c);
+        contact_soft(b, a, point, n, depth, mu, k, c);
     } else if (mode == CONTACT_PENALTY) {
         // The damper resists the closing speed: parts coming together are pushed apart
         // harder, parts already separating less.
@@ -126,7 +104,7 @@ int shape_ground(PartShape *part, dBodyID body, Vec3 position, const Mat3 &rotat
         if (!sphere_ground(terrain, part->world[i], part->spheres[i].radius, &point, &normal, &depth))
             continue;
         hit = 1;
-        if (body) soft_contact(body, 0, point, normal, depth, part->spheres[i].friction, 2500, 250);
+        if (body) contact_soft(body, 0, point, normal, depth, part->spheres[i].friction, 2500, 250);
     }
     return hit;
 }
