@@ -66,7 +66,7 @@ struct StartupState {
     int glfinish;                  // finish all drawing at the end of each frame
     int record_video;              // every frame as a P6 image on the standard output
     const char *record_audio;      // file the mixed audio goes to, or null
-    int draw_fps, draw_time, draw_ping;   // HUD switches from the command line, -1 when not given
+    int draw_fps, draw_time, draw_ping;   // HUD switches from the command line, or HUD_SWITCH_NOT_GIVEN
     int draw_render_stats;
     const char *file;              // the one positional argument: a demo to play, or null
     int fixed_files_ok;            // the bike part shapes are the shipped ones (servers ask)
