@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bike/bike.h"
 #include "files/data.h"
 #include "testsupport/testsupport.h"
 #include "track/gates.h"
@@ -320,6 +322,79 @@ TEST_F(LinesFileFixture, MoreThanFortyFiveRecordsInARowAreSkipped) {
     EXPECT_EQ(lines_load("lines_amateur"), 46);
     EXPECT_EQ(used(0), SEGMENT_SLOTS);
     EXPECT_EQ(line_segment(1, 0)->own_time, 555);
+}
+
+}  // namespace
+
+namespace {
+
+// A ridden lap's crossings handed to the learner: entries 0 (line gate), 1 (timing only),
+// 2 (line gate), then the normal lap 3 (line gate 2), 4 (line gate 0).
+struct RecordingFixture : LinesFixture {
+    std::unique_ptr<Bike> bike = std::make_unique<Bike>();
+    LineRider *rider = nullptr;
+    void SetUp() override {
+        LinesFixture::SetUp();
+        array_init(&bike->crossings, sizeof(int));
+        bike->slot = 7;
+        line_rider_reset(7, 0);
+        rider = line_rider(7);
+    }
+    void TearDown() override {
+        array_free(&bike->crossings);
+        LinesFixture::TearDown();
+    }
+    // Crosses entry k at step; -1 marks it skipped.
+    void cross(int k, int step) {
+        while (bike->crossings.count <= k) {
+            int none = -1;
+            array_push(&bike->crossings, &none);
+        }
+        *array_get<int>(&bike->crossings, k) = step;
+        if (step >= 0 && (k == 0 || k == 2 || k == 3 || k == 4))
+            lines_gate_crossed(bike.get(), k, 0);
+    }
+    void fill(int buffer, int n, float z) {
+        for (const LinePoint &p : straight(0, z, n, 25))
+            array_push(&rider->buffer[buffer], &p);
+    }
+};
+
+TEST_F(RecordingFixture, StretchesAreStoredAtTheGateAfterTheirEnd) {
+    fill(0, 6, 0);             // start to line gate 0, with the wait at the gate
+    cross(0, 2000);            // the first line gate stores nothing
+    EXPECT_EQ(used(0), 0);
+    EXPECT_EQ(rider->buffer[0].count, 6);
+    fill(1, 5, 1);             // line gate 0 to line gate 1
+    cross(1, 2300);
+    cross(2, 2600);            // stores the start stretch into row 0: from step 0
+    ASSERT_EQ(used(0), 1);
+    EXPECT_EQ(line_segment(0, 0)->own_time, 2000);
+    EXPECT_EQ(line_segment(0, 0)->through_time, 2600);
+    EXPECT_EQ(rider->buffer[0].count, 0);   // emptied for the next stretch
+    fill(0, 5, 2);
+    cross(3, 2900);            // stores row 1: line gate 0 to 1, through to line gate 2
+    ASSERT_EQ(used(1), 1);
+    EXPECT_EQ(line_segment(1, 0)->own_time, 600);
+    EXPECT_EQ(line_segment(1, 0)->through_time, 900);
+}
+
+TEST_F(RecordingFixture, MissedGatesAndCancelledStretchesStoreNothing) {
+    fill(0, 6, 0);
+    cross(0, 2000);
+    fill(1, 5, 1);
+    cross(1, -1);              // cut past the timing gate
+    cross(2, 2600);
+    EXPECT_EQ(used(0), 0);
+    fill(0, 5, 2);
+    cross(3, 2900);            // the span 0..3 still holds the skipped entry
+    EXPECT_EQ(used(1), 0);
+    fill(1, 5, 3);
+    rider->cancel |= 1;        // a crash between line gates 1 and 2 (buffer 0)
+    cross(4, 3200);
+    EXPECT_EQ(used(2), 0);
+    EXPECT_EQ(rider->cancel & 1, 0);   // cleared with the emptied buffer
+    EXPECT_EQ(rider->buffer[1].count, 5);
 }
 
 }  // namespace
