@@ -229,6 +229,21 @@ void print_standings(int crossings) {
     }
 }
 
+// Everything start-up and the race made goes again; returns status.
+int finish(int status) {
+    demo_record_close();
+    demo_playback_close();
+    series_free_all();
+    for (int slot = 0; slot < RIDER_SLOTS; slot++)
+        bike_destroy(race.bike[slot]);
+    race_clear();
+    step_objects_free();
+    track_unload();
+    physics_shutdown();
+    log(nullptr);
+    return status;
+}
+
 }  // namespace
 
 int race_tool_wanted(int argc, char **argv) {
@@ -280,7 +295,7 @@ int race_tool_main(int argc, char **argv) {
         return status == 0 ? 0 : 3;
     if (!physics_init()) {
         fputs("rutmoor-sim: the physics library is not the double-precision build\n", stderr);
-        return 3;
+        return finish(3);
     }
     race_modes_init();
 
@@ -293,16 +308,16 @@ int race_tool_main(int argc, char **argv) {
         ok = race_playback(0);
         if (ok && !demo_playing()) {
             fprintf(stderr, "rutmoor-sim: can't play '%s'\n", startup.file);
-            return 3;
+            return finish(3);
         }
         break;
     case MODE_SERIES: {
         int index = find_series(args.series);
         if (index < 0)
-            return usage_error("no such series", args.series);
+            return finish(usage_error("no such series", args.series));
         if (!series_event_start(index, 0)) {
             fprintf(stderr, "rutmoor-sim: every event of '%s' is done\n", args.series);
-            return 2;
+            return finish(2);
         }
         ok = track_get()->name != nullptr && race.standings_count > 0;
         break;
@@ -310,7 +325,7 @@ int race_tool_main(int argc, char **argv) {
     }
     if (!ok) {
         fputs("rutmoor-sim: the track could not be loaded\n", stderr);
-        return 3;
+        return finish(3);
     }
 
     // Nobody is at the controls: humans ride as computer riders unless a script rides one.
@@ -347,15 +362,5 @@ int race_tool_main(int argc, char **argv) {
     if (stopped)
         fprintf(stderr, "rutmoor-sim: stopped after %.2f s of race time\n", steps * STEP_SECONDS);
     print_standings(args.crossings);
-    demo_record_close();
-    demo_playback_close();
-    series_free_all();
-    for (int slot = 0; slot < RIDER_SLOTS; slot++)
-        bike_destroy(race.bike[slot]);
-    race_clear();
-    step_objects_free();
-    track_unload();
-    physics_shutdown();
-    log(nullptr);
-    return stopped ? 1 : 0;
+    return finish(stopped ? 1 : 0);
 }
