@@ -354,8 +354,12 @@ int race_tool_main(int argc, char **argv) {
             stopped = 1;
             break;
         }
-        if (rider.slot >= 0)
+        if (rider.slot >= 0) {
             script_step(&rider);
+            // As the loop does with the player's back-up control in a time trial.
+            if (race.bike[rider.slot])
+                step_time_trial_backup(race.bike[rider.slot]->back_up);
+        }
         step_all();
         steps++;
     }
