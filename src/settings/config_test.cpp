@@ -47,11 +47,11 @@ TEST_F(ConfigTest, ValuesFollowTheRulesOfTheirType) {
          }},
         {"ground_texture_distance accepted", "ground_texture_distance=5\nlaps=1\n",
          [] { EXPECT_EQ(settings.laps.value, 1); }},
-        {"gate choices", "slot00=Human\nslot39=Robot (4 stroke)\nslot20=Bogus\n",
+        {"gate choices", "slot00=Human\nslot39=Robot (4 stroke)\nslot19=Bogus\n",
          [] {
              EXPECT_EQ(settings.slot[0].index, START_HUMAN);
              EXPECT_EQ(settings.slot[39].index, START_ROBOT_4_STROKE);
-             EXPECT_EQ(settings.slot[20].index, START_HUMAN);
+             EXPECT_EQ(settings.slot[19].index, START_HUMAN);
          }},
     };
     for (const Case &c : cases) {
@@ -71,9 +71,11 @@ TEST_F(ConfigTest, DefaultsAreInPlaceWithoutAFile) {
     EXPECT_STREQ(choice_text(&settings.ground_texture_dim), "64x64");
     EXPECT_STREQ(settings.bindings[BIND_DAB].key_name, "right ctrl");
     EXPECT_STREQ(settings.bindings[BIND_REWIND].key_name, "\\");
+    // Gates are numbered from 1: "Gate 20" is slot19.
     for (int gate = 17; gate <= 24; gate++) {
         int expected = gate == 20 ? START_HUMAN : gate == 17 || gate == 24 ? START_EMPTY : START_ROBOT;
-        EXPECT_EQ(settings.slot[gate].index, expected) << "slot " << gate;
+        EXPECT_EQ(settings.slot[gate - 1].index, expected) << "Gate " << gate;
+        EXPECT_EQ(settings.slot[gate - 1].label, "Gate " + std::to_string(gate));
     }
 }
 
@@ -140,7 +142,7 @@ TEST_F(ConfigTest, WriteOrderAndNumberFormat) {
     EXPECT_EQ(keys[6], "track=rabbithill");
     EXPECT_EQ(keys[10], "laps=5.000000");
     EXPECT_EQ(keys[11], "slot00=Empty");
-    EXPECT_EQ(keys[31], "slot20=Human");
+    EXPECT_EQ(keys[30], "slot19=Human");
     EXPECT_EQ(keys[53], "bike=450sxf(2013)");
     EXPECT_EQ(keys[105], "video_mode=Default Fullscreen");
     EXPECT_EQ(keys[106], "server_name=localhost");

@@ -39,7 +39,10 @@ static struct {
     std::vector<const char *> video_modes;   // interned choice texts
 } settings_state;
 
-static int default_start_type(int gate) {
+// The default lineup by gate label number ("Gate 1" is slot 0): the player on Gate 20 with
+// robots on Gates 18, 19 and 21 to 23.
+static int default_start_type(int slot) {
+    int gate = slot + 1;
     if (gate == 20)
         return START_HUMAN;
     if (gate == 18 || gate == 19 || (gate >= 21 && gate <= 23))
