@@ -38,8 +38,8 @@ for track in "${tracks[@]}"; do
             > "$root/tools/gen/lines/$track/${names[$skill]}.gz"
         echo "$track ${names[$skill]}: $(grep -c '^record' "$log") recorded runs," \
              "$(grep '^seeded' "$log" | cut -d' ' -f2) rows seeded, learning races:"
-        grep '^learn' "$log" | awk '{n++; laps += $6; crashes += $10; if ($12 > push) push = $12}
-            END {printf "  %d robots, %d laps, %d crashes, longest push %.1f s\n", n, laps, crashes, push}'
+        grep '^learn' "$log" | awk '{n++; laps += $6; crashes += $10; if ($14 > push) push = $14}
+            END {printf "  %d robots, %d laps, %d crashes, longest pushed spell %.1f s\n", n, laps, crashes, push}'
         rm -rf "$work"
     done
 done

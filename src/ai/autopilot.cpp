@@ -163,6 +163,7 @@ void autopilot_reset(int slot, int personality) {
     p->throttle_memory = 0;
     p->speed_limit_step = 0;
     p->pushed_seconds = 0;
+    p->pushed_run = p->pushed_longest = 0;
     p->guide = nullptr;
     p->guide_count = 0;
     line_rider_reset(slot, personality);
@@ -913,6 +914,8 @@ static void ride_recover(Pilot *p, Bike *bike, int now) {
     }
     // Pushed: an invisible hand walks the front wheel to the target and holds half the weight.
     p->pushed_seconds += STEP_F;
+    p->pushed_run += STEP_F;
+    p->pushed_longest = p->pushed_run > p->pushed_longest ? p->pushed_run : p->pushed_longest;
     dBodyID wheel = bike->body[BODY_FRONT_WHEEL];
     Vec3 to = aim - body_position(wheel);
     float len = vec_length(to);
@@ -931,11 +934,21 @@ static void ride_recover(Pilot *p, Bike *bike, int now) {
     p->throttle_memory = 0;
 }
 
+static void auto_pilot_ride(Pilot *p, Bike *bike, int now);
+
 void auto_pilot_step(Bike *bike) {
     Pilot *p = bike ? autopilot_pilot(bike->slot) : nullptr;
     if (!p || p->personality == 0)
         return;
     int now = physics_step_count();
+    float pushed_before = p->pushed_seconds;
+    auto_pilot_ride(p, bike, now);
+    if (p->pushed_seconds == pushed_before)
+        p->pushed_run = 0;
+}
+
+// One step of the auto pilot's decisions and controls.
+static void auto_pilot_ride(Pilot *p, Bike *bike, int now) {
     bike_set_wheelie_control(bike, 3);
     bike_set_front_antilock(bike, 1);
     bike_set_rear_antilock(bike, 1);

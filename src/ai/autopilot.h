@@ -49,6 +49,8 @@ struct Pilot {
     float throttle_memory;
     int speed_limit_step;          // step of the last grip speed limit
     float pushed_seconds;          // time spent pushed this race (for the teaching reports)
+    float pushed_run;              // length of the current spell of pushed riding
+    float pushed_longest;          // longest spell this race
     const struct LinePoint *guide; // a fixed lap ridden over and over instead of the table
     int guide_count;
 };

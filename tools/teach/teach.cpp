@@ -52,6 +52,7 @@ struct RiderStats {
     int best_lap;             // steps
     std::vector<int> lap_steps;
     float pushed;
+    float pushed_longest;
     int finished;
 };
 
@@ -318,6 +319,7 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
         st.laps = completed_laps(bike);
         st.finished = bike->finished;
         st.pushed = autopilot_pilot(i)->pushed_seconds;
+        st.pushed_longest = autopilot_pilot(i)->pushed_longest;
         for (int n = 1; n <= st.laps; n++)
             st.lap_steps.push_back(lap_steps(bike, n));
         st.best_lap = 0;
@@ -332,9 +334,10 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
 void print_stats(const char *what, const std::vector<RiderStats> &stats, const RaceSetup &setup) {
     for (size_t i = 0; i < stats.size(); i++) {
         const RiderStats &s = stats[i];
-        printf("%s slot %2zu %-7s laps %d finished %d crashes %d pushed %.1f best %.2f laps:",
+        printf("%s slot %2zu %-7s laps %d finished %d crashes %d pushed %.1f longest %.1f "
+               "best %.2f laps:",
                what, i, personality_get(setup.personality[i])->name, s.laps, s.finished,
-               s.crashes, s.pushed, s.best_lap / 128.0);
+               s.crashes, s.pushed, s.pushed_longest, s.best_lap / 128.0);
         for (int v : s.lap_steps)
             printf(" %.2f", v / 128.0);
         printf("\n");
@@ -386,6 +389,7 @@ int game_race(char *program, float max_seconds) {
         st.laps = completed_laps(bike);
         st.finished = bike->finished;
         st.pushed = autopilot_pilot(slot)->pushed_seconds;
+        st.pushed_longest = autopilot_pilot(slot)->pushed_longest;
         for (int n = 1; n <= st.laps; n++)
             st.lap_steps.push_back(lap_steps(bike, n));
         st.best_lap = 0;
