@@ -133,7 +133,12 @@ static void config_apply(const char *key, const char *value) {
                 text_set(entry, value);
             break;
         }
-        case KIND_CHOICE: choice_select(static_cast<ChoiceItem *>(k.item), value); break;
+        case KIND_CHOICE:
+            if (k.item == &settings.video_mode)
+                settings_video_mode_select(value);
+            else
+                choice_select(static_cast<ChoiceItem *>(k.item), value);
+            break;
         case KIND_NUMBER: number_parse(static_cast<NumberItem *>(k.item), value); break;
         case KIND_BINDING: binding_parse(static_cast<KeyBinding *>(k.item), value); break;
         case KIND_SETUP_BLOCK: break;

@@ -103,6 +103,18 @@ TEST_F(ConfigTest, VideoModesOfTheFirstModesDepth) {
     EXPECT_EQ(v.count, 2);
 }
 
+TEST_F(ConfigTest, HeadlessRunKeepsTheSavedVideoMode) {
+    // No display listed its modes: the saved mode survives a read and write.
+    settings_video_modes(nullptr, 0);
+    read_text("video_mode=1920x1080\n");
+    EXPECT_STREQ(choice_text(&settings.video_mode), "1920x1080");
+    ASSERT_TRUE(config_write());
+    EXPECT_NE(read_config().find("video_mode=1920x1080\n"), std::string::npos);
+    // Only display modes are kept that way.
+    read_text("video_mode=huge\n");
+    EXPECT_STREQ(choice_text(&settings.video_mode), "1920x1080");
+}
+
 TEST_F(ConfigTest, UseFboSelectsTheRenderingMethodAndIsNotWrittenBack) {
     read_text("use_fbo=Yes\n");
     EXPECT_STREQ(choice_text(&settings.render_texture), "Hardware/Direct");

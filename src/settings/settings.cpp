@@ -37,6 +37,7 @@ static const char *const BINDING_DEFAULTS[BINDING_COUNT][2] = {
 static struct {
     char gate_labels[START_GATES][12];    // "Gate 1" .. "Gate 40"
     std::vector<const char *> video_modes;   // interned choice texts
+    bool modes_known;                        // the display listed its modes
 } settings_state;
 
 // The default lineup by gate label number ("Gate 1" is slot 0): the player on Gate 20 with
@@ -95,6 +96,7 @@ void settings_reset() {
     number_init(&s->volume, "Volume", 10, 1, 0, 10);
     choice_init(&s->video_mode, "Video Mode", LIST(BASE_VIDEO_MODES), VIDEO_MODE_DEFAULT_FULLSCREEN);
     settings_state.video_modes.clear();
+    settings_state.modes_known = false;
     choice_init(&s->playback_mode, "Playback Mode", LIST(PLAYBACK_MODES), 0);
     s->billboard_optimize_lookahead = 8;
     s->message_lines = 5;
@@ -108,6 +110,7 @@ void settings_video_modes(const VideoMode *modes, int count) {
     const char *current = choice_text(item);
     std::vector<const char *> &texts = settings_state.video_modes;
     texts.assign(BASE_VIDEO_MODES, BASE_VIDEO_MODES + 2);
+    settings_state.modes_known = count > 0;
     for (int i = 0; i < count; i++) {
         if (modes[i].depth != modes[0].depth)
             continue;
@@ -123,4 +126,23 @@ void settings_video_modes(const VideoMode *modes, int count) {
     choice_set_list(item, texts.data(), static_cast<int>(texts.size()),
                     VIDEO_MODE_DEFAULT_FULLSCREEN);
     choice_select(item, current);
+}
+
+int settings_video_mode_select(const char *text) {
+    ChoiceItem *item = &settings.video_mode;
+    if (choice_select(item, text))
+        return 1;
+    if (settings_state.modes_known)
+        return 0;
+    int width, height;
+    char rest;
+    if (sscanf(text, "%dx%d%c", &width, &height, &rest) != 2 || width <= 0 || height <= 0)
+        return 0;
+    std::vector<const char *> &texts = settings_state.video_modes;
+    if (texts.empty())
+        texts.assign(BASE_VIDEO_MODES, BASE_VIDEO_MODES + 2);
+    texts.push_back(intern_string(text));
+    choice_set_list(item, texts.data(), static_cast<int>(texts.size()),
+                    VIDEO_MODE_DEFAULT_FULLSCREEN);
+    return choice_select(item, text);
 }

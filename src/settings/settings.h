@@ -141,3 +141,7 @@ void settings_reset();
 // listed mode of the first mode's colour depth, in the given order (repeats listed once).
 // The current choice is kept by its text, else it becomes "Default Fullscreen".
 void settings_video_modes(const VideoMode *modes, int count);
+// Chooses a video mode by its text; 1 when chosen. While no display has listed its modes
+// (a headless run), a saved "%dx%d" mode is kept as a choice of its own, so writing the
+// configuration back does not lose it.
+int settings_video_mode_select(const char *text);
