@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "ai/autopilot.h"
@@ -113,7 +112,9 @@ void bike_place(Bike *bike, int slot) {
     bike_stop(bike);
 }
 
-// The Linux counterpart of sizing the working set: the resident-size limit of the process.
+// Sizing the working set. Linux has no per-process working-set request (the resident-size
+// limit is ignored by the kernel), so the range is worked out and logged, and its keeping
+// is left to the kernel's own page reclaim.
 void working_set_size() {
     long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGE_SIZE);
     double physical = pages > 0 && page > 0 ? double(pages) * double(page) : 0;
@@ -124,19 +125,8 @@ void working_set_size() {
     }
     double high = std::fmin(physical, 2048 * mb) - 32 * mb;
     double low = std::fmin(high, 1024 * mb);
-    log("Setting working set range to %u - %u\n", unsigned(low), unsigned(high));
-    struct rlimit limit;
-    limit.rlim_cur = rlim_t(high);
-    limit.rlim_max = RLIM_INFINITY;
-    struct rlimit old;
-    if (getrlimit(RLIMIT_RSS, &old) == 0)
-        limit.rlim_max = old.rlim_max;
-    if (limit.rlim_cur > limit.rlim_max)
-        limit.rlim_cur = limit.rlim_max;
-    if (setrlimit(RLIMIT_RSS, &limit) == 0)
-        log("Working set successfully updated\n");
-    else
-        log("Working set update failed\n");
+    log("Working set range %u - %u left to the kernel (no working-set request on Linux)\n",
+        unsigned(low), unsigned(high));
 }
 
 int track_listed(const char *name) {

@@ -3,6 +3,7 @@
 // has to be saved and closed.
 #include "core/startup.h"
 
+#include "bike/contact.h"
 #include "common/common.h"
 #include "common/console.h"
 #include "common/ripemd160.h"
@@ -212,6 +213,7 @@ int startup_before_window(int argc, char **argv) {
     if (startup.draw_ping != HUD_SWITCH_NOT_GIVEN)
         settings.draw_ping = startup.draw_ping;
     erosion_set_rate(startup.detail.erosion);
+    roost_set_frequency(startup.detail.roost_frequency);
     // A server chooses the track itself.
     if (startup.connect)
         startup.track = nullptr;
