@@ -226,6 +226,8 @@ int seed_empty_rows(const Timing *timing, const std::vector<LinePoint> &guide) {
     return seeded;
 }
 
+Vec3 point_of(const LinePoint *p) { return vec3(p->x, p->y, p->z); }
+
 struct RaceSetup {
     int riders;
     int personality[RIDER_SLOTS];
@@ -302,11 +304,16 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
                     ? array_get<LinePoint>(&p->line, int(u) < p->line.count ? int(u) : p->line.count - 1)
                     : nullptr;
                 printf("t %.2f pos %.1f %.1f %.1f v %.1f want %.1f lean %.2f crash %d u %.2f/%d "
-                       "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d clutch %.2f rpm %.0f dab %.2f\n",
+                       "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d clutch %.2f rpm %.0f dab %.2f "
+                       "target %d at %.1f ft progress %.1f s pushed %.1f\n",
                        step / 128.0, pos.x, pos.y, pos.z, vec_length(bike_velocity(bike)),
                        q ? q->speed : 0.0f, bike_lean_angle(bike), crashed, u, p->line.count,
                        p->recover, bike->next_lap_entry, bike->throttle, bike->steer,
-                       bike->front_brake, bike->gear, bike->clutch, bike_rpm(bike), bike->dab);
+                       bike->front_brake, bike->gear, bike->clutch, bike_rpm(bike), bike->dab, p->target,
+                       p->target < p->line.count
+                           ? vec_length(point_of(array_get<LinePoint>(&p->line, p->target)) - pos)
+                           : -1.0f,
+                       p->progress_step / 128.0, p->pushed_seconds);
             }
         }
         physics_set_step_count(step + 1);
