@@ -24,7 +24,9 @@ struct SeriesState {
                   int skill);
     int verbose;
 };
-SeriesState g_series = {{}, -1, 0, nullptr, 0};
+// Never destroyed: loaded series stay reachable until the process ends, also while other
+// static objects are torn down.
+SeriesState &g_series = *new SeriesState{{}, -1, 0, nullptr, 0};
 
 // Gate order of later events with more than 14 robots.
 const int WIDE_GRID[20] = {10, 9, 11, 8, 12, 7, 13, 6, 14, 5, 15, 4, 16, 3, 17, 2, 18, 1, 19, 0};
