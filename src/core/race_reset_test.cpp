@@ -12,6 +12,7 @@
 
 #include "ai/autopilot.h"
 #include "bike/bike.h"
+#include "bike/snapshot.h"
 #include "core/startup.h"
 #include "core/step.h"
 #include "files/data.h"
@@ -251,6 +252,43 @@ TEST_F(ResetTest, ScriptedRiderDemoPlaysBackTheSameCrossings) {
         EXPECT_NEAR(rider_crossing(ghost, int(k)), recorded[k], 1) << "entry " << k;
     Vec3 played = bike_position(ghost);
     EXPECT_LT(std::hypot(played.x - end.x, played.z - end.z), 0.5f);
+}
+
+// A record holds the state the recorded rider's gate was checked on in the same step, so a
+// rider that crept over a gate line and stopped there is seen across it at the recorded
+// step, not a step later when the next record comes in.
+TEST_F(ResetTest, RiderThatCreptOverAGateLineCrossesItAtTheRecordedStep) {
+    types[0] = START_HUMAN;
+    ASSERT_TRUE(reset());
+    Bike *bike = race.bike[0];
+    const Gate *gate = &track_get()->timing.gates[lap_entry_gate(0, nullptr)];
+    float length = std::hypot(gate->dir.x, gate->dir.z);
+    ASSERT_GT(length, 0.0f);
+    float nx = gate->dir.x / length, nz = gate->dir.z / length;
+    auto wheel_past_line = [&](float d) {
+        const dReal *w = dBodyGetPosition(bike->body[BODY_FRONT_WHEEL]);
+        bike_translate(bike, gate->pos.x + d * nx - float(w[0]), 0,
+                       gate->pos.z + d * nz - float(w[2]));
+        uint8_t record[SNAPSHOT_BYTES];
+        snapshot_pack(bike, physics_terrain(), record);
+        return std::string(reinterpret_cast<char *>(record), sizeof record);
+    };
+    std::string behind = wheel_past_line(-1.0f), past = wheel_past_line(0.25f);
+    const int first_past = 300;
+    std::string demo = "QZ05 1 0 1 1792\nrabbithill\n" + std::string(bike_model_name(bike)) + "||||\n7\n";
+    for (int k = 0; k < first_past + 100; k++)
+        demo += k < first_past ? behind : past;
+    home.write("Rutmoor/demos/crept.qzdemo", demo);
+
+    race_set_playback_name("@demos/crept.qzdemo");
+    ASSERT_TRUE(race_playback(0));
+    Bike *ghost = race.bike[0];
+    ASSERT_NE(ghost, nullptr);
+    while (physics_step_count() < first_past + 50)
+        step_all();
+    ASSERT_GE(rider_progress(ghost), 1);
+    // The record of the first step past the line is written at the end of the step before.
+    EXPECT_EQ(rider_crossing(ghost, 0), first_past - 1);
 }
 
 TEST_F(ResetTest, RaceAgainstTheDefaultDemoRecordsNothing) {

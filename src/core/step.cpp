@@ -153,6 +153,9 @@ void step_all() {
             rut_apply(race.bike[slot]);
         }
     }
+    // Played-back riders' bodies are disabled, so the world step left them at the last record.
+    // This step's record holds the state the recorded riders' gates are checked on below.
+    demo_playback_step();
 
     for (int slot = 0; slot < RIDER_SLOTS; slot++) {
         Bike *bike = race.bike[slot];

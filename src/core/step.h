@@ -6,9 +6,9 @@
 struct Bike;
 
 // One step of every rider: contacts (ground, track objects through the 8 x 8 grid, bike to
-// bike ordered by speed), roost in rotating order, the world step, erosion, then per slot
-// the auto pilot, the control step and gate progress; roost particles; the step count; the
-// demos and the time trial's laps.
+// bike ordered by speed), roost in rotating order, the world step, erosion, the played-back
+// riders' records, then per slot the auto pilot, the control step and gate progress; roost
+// particles; the step count; the demo recording and the time trial's laps.
 void step_all();
 
 // The collision shapes of the loaded track's solid objects (after every track load) and

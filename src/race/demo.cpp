@@ -331,11 +331,14 @@ void demo_reset_step() {
         demo_records_apply(g_demo.playback, &g_demo.header);
 }
 
+void demo_playback_step() {
+    if (g_demo.playback)
+        demo_records_apply(g_demo.playback, &g_demo.header);
+}
+
 void demo_step() {
     if (g_demo.record)
         record_step();
-    if (g_demo.playback)
-        demo_records_apply(g_demo.playback, &g_demo.header);
     if (!race.time_trial || !race.bike[0])
         return;
     if (race.bike[1] && lap_count(1) > g_demo.laps_before[1]) {

@@ -63,7 +63,11 @@ const DemoHeader *demo_playback_header();
 
 // Before the step: notes the lap counts of the time trial's rider and ghost.
 void demo_step_begin();
-// After the step: records and plays this step, and handles the time trial's laps.
+// Right after the world step, before the riders' control and gate progress: poses every
+// played-back rider from its record of this step. A record holds the state the recorded
+// rider's gate progress saw in the same step, so the crossings come out at the same steps.
+void demo_playback_step();
+// After the step: records this step and handles the time trial's laps.
 void demo_step();
 // The first records after a reset: writes the recording's and reads the playback's step 0.
 void demo_reset_step();

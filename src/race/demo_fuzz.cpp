@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     demo_reset_step();
     for (int k = 1; k < 400; k++) {
         physics_set_step_count(k);
-        demo_step();
+        demo_playback_step();
         if (k == 300)
             demo_jump(-1);
         if (k == 200)

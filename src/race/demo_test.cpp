@@ -138,7 +138,7 @@ TEST_F(DemoTest, BothVersionsPlayBackAndJump) {
         EXPECT_NEAR(frame_x(b), 150.0f, 0.01f);
         for (int k = 1; k <= 200; k++) {
             physics_set_step_count(k);
-            demo_step();
+            demo_playback_step();
         }
         EXPECT_NEAR(frame_x(a), 100.0f + 2 * 200, 0.01f) << version;
         EXPECT_EQ(race.present[3], 1);
@@ -151,7 +151,7 @@ TEST_F(DemoTest, BothVersionsPlayBackAndJump) {
         EXPECT_NEAR(frame_x(a), 100.0f + 2 * 198, 0.01f) << version;
         // The next step goes on from there.
         physics_set_step_count(physics_step_count() + 1);
-        demo_step();
+        demo_playback_step();
         EXPECT_NEAR(frame_x(a), 100.0f + 2 * 199, 0.01f) << version;
         demo_playback_close();
         for (Bike *bike : made)
@@ -168,11 +168,11 @@ TEST_F(DemoTest, TruncatedDemoPlaysWhatItHasThenMarksRidersAbsent) {
     Bike *a = outside(0), *b = outside(1);
     demo_reset_step();
     for (int k = 1; k < 10; k++)
-        demo_step();
+        demo_playback_step();
     EXPECT_EQ(race.present[0], 1);
     EXPECT_EQ(race.present[1], 0);
     EXPECT_NEAR(frame_x(b), 150.0f + 2 * 8, 0.01f);   // stays at its last whole record
-    demo_step();
+    demo_playback_step();
     EXPECT_EQ(race.present[0], 0);
     EXPECT_NEAR(frame_x(a), 100.0f + 2 * 9, 0.01f);
 }
