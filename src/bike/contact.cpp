@@ -43,6 +43,19 @@ void ground_triangles(const Terrain *t, float x, float z, float half, F visit) {
     }
 }
 
+// Squared distance from p to the box around the triangle: no point of the triangle is nearer.
+float box_distance_sq(Vec3 p, Vec3 p0, Vec3 p1, Vec3 p2) {
+    float lo = fminf(p0.x, fminf(p1.x, p2.x)), hi = fmaxf(p0.x, fmaxf(p1.x, p2.x));
+    float dx = p.x < lo ? lo - p.x : (p.x > hi ? p.x - hi : 0);
+    lo = fminf(p0.y, fminf(p1.y, p2.y));
+    hi = fmaxf(p0.y, fmaxf(p1.y, p2.y));
+    float dy = p.y < lo ? lo - p.y : (p.y > hi ? p.y - hi : 0);
+    lo = fminf(p0.z, fminf(p1.z, p2.z));
+    hi = fmaxf(p0.z, fmaxf(p1.z, p2.z));
+    float dz = p.z < lo ? lo - p.z : (p.z > hi ? p.z - hi : 0);
+    return dx * dx + dy * dy + dz * dz;
+}
+
 Vec3 triangle_normal(Vec3 p0, Vec3 p1, Vec3 p2) {
     Vec3 n = vec_cross(p1 - p0, p2 - p0);
     if (n.y < 0) n = -n;
@@ -97,11 +110,14 @@ struct Penetration {
 // three starts along the edge.
 void circle_edge(Vec3 c, Vec3 a, float ring, Vec3 e0, Vec3 e1, Vec3 *circle_pt, Vec3 *edge_pt,
                  float *dist_sq) {
+    Vec3 ab = e1 - e0;
+    float len = vec_dot(ab, ab);
     for (int start = 0; start < 3; start++) {
-        Vec3 s = e0 + (e1 - e0) * (0.5f * (float)start);
+        Vec3 s = e0 + ab * (0.5f * (float)start);
         Vec3 q = circle_closest(c, a, ring, s);
         for (int it = 0; it < 12; it++) {
-            s = segment_closest(e0, e1, q);
+            float t = len > 0 ? clampf(vec_dot(q - e0, ab) / len, 0, 1) : 0;
+            s = e0 + ab * t;
             q = circle_closest(c, a, ring, s);
         }
         float d = vec_length_sq(q - s);
@@ -113,10 +129,11 @@ void circle_edge(Vec3 c, Vec3 a, float ring, Vec3 e0, Vec3 e1, Vec3 *circle_pt, 
     }
 }
 
-// Torus against one triangle; depth <= 0 means no penetration.
-Penetration torus_triangle(Vec3 c, Vec3 a, float ring, float tube, Vec3 p0, Vec3 p1, Vec3 p2) {
+// Torus against one triangle with upward unit normal n; depth <= 0 means no penetration. An
+// edge contact no deeper than beat (>= 0) may be reported as no penetration.
+Penetration torus_triangle(Vec3 c, Vec3 a, float ring, float tube, Vec3 p0, Vec3 p1, Vec3 p2,
+                           Vec3 n, float beat) {
     Penetration out = {c, vec3(0, 1, 0), 0};
-    Vec3 n = triangle_normal(p0, p1, p2);
     Vec3 w = n - a * vec_dot(a, n);   // a x n x a: the in-plane direction of the normal
     float wl = vec_length(w);
     if (wl < 1e-6f) {
@@ -157,10 +174,33 @@ Penetration torus_triangle(Vec3 c, Vec3 a, float ring, float tube, Vec3 p0, Vec3
     Vec3 cp = c, tp = p0;
     float best = 1e30f;
     const Vec3 edges[3][2] = {{p0, p1}, {p1, p2}, {p2, p0}};
-    for (const auto &e : edges) {
+    // An edge whose contact could be no deeper than beat is put off, and searched only when
+    // a later edge's test needs what it would have found.
+    int put_off[3], put_off_count = 0;
+    float put_off_floor = 1e30f;
+    for (int k = 0; k < 3; k++) {
+        const Vec3 *e = edges[k];
         // Only an edge that passes within ring + tube of the centre can touch the tyre.
         float near = vec_length(c - segment_closest(e[0], e[1], c)) - ring;
-        if (near < tube && near * near < best) circle_edge(c, a, ring, e[0], e[1], &cp, &tp, &best);
+        if (!(near < tube && near * near < best)) continue;
+        if (put_off_count > 0 && near * near >= put_off_floor) {
+            for (int i = 0; i < put_off_count; i++)
+                circle_edge(c, a, ring, edges[put_off[i]][0], edges[put_off[i]][1], &cp, &tp, &best);
+            put_off_count = 0;
+            put_off_floor = 1e30f;
+            if (!(near * near < best)) continue;
+        }
+        // Every point of the edge is at least side from the wheel's plane.
+        float s0 = vec_dot(e[0] - c, a), s1 = vec_dot(e[1] - c, a);
+        float side = s0 * s1 <= 0 ? 0 : fminf(fabsf(s0), fabsf(s1));
+        if (side * side >= best) continue;
+        float least = fmaxf(near, side);
+        if (least >= tube - beat) {
+            put_off[put_off_count++] = k;
+            put_off_floor = fminf(put_off_floor, least * least);
+            continue;
+        }
+        circle_edge(c, a, ring, e[0], e[1], &cp, &tp, &best);
     }
     float dist = sqrtf(best);
     if (dist >= tube) return out;
@@ -207,11 +247,15 @@ int wheel_find_contact(const Terrain *terrain, WheelContact *wheel) {
     Penetration best = {c, vec3(0, 1, 0), 0};
     ground_triangles(terrain, c.x, c.z, outer, [&](Vec3 p0, Vec3 p1, Vec3 p2) {
         // Every point of the core circle lies within ring_radius of the centre: a triangle
-        // farther than that plus what it would take to beat the best cannot win.
+        // farther than that plus what it would take to beat the best cannot win. Its box
+        // tells the far ones cheaply.
+        float limit = wheel->tube_radius - best.depth + wheel->ring_radius;
+        if (limit <= 0 || box_distance_sq(c, p0, p1, p2) >= limit * limit) return;
         Vec3 n = triangle_normal(p0, p1, p2);
         float reach = vec_length(c - triangle_closest(c, p0, p1, p2, n)) - wheel->ring_radius;
         if (wheel->tube_radius - reach <= best.depth) return;
-        Penetration p = torus_triangle(c, a, wheel->ring_radius, wheel->tube_radius, p0, p1, p2);
+        Penetration p = torus_triangle(c, a, wheel->ring_radius, wheel->tube_radius, p0, p1, p2,
+                                       n, best.depth);
         if (p.depth > best.depth) best = p;
     });
     if (!(best.depth > 0)) return 0;
@@ -227,6 +271,9 @@ int sphere_ground(const Terrain *terrain, Vec3 centre, float radius, Vec3 *point
     float best = 0;
     Vec3 bp = centre, bn = vec3(0, 1, 0);
     ground_triangles(terrain, centre.x, centre.z, radius, [&](Vec3 p0, Vec3 p1, Vec3 p2) {
+        // A sphere that clears the triangle's highest corner does not reach it, nor is its
+        // centre under the face.
+        if (centre.y - radius >= fmaxf(p0.y, fmaxf(p1.y, p2.y))) return;
         Vec3 n = triangle_normal(p0, p1, p2);
         Vec3 q = triangle_closest(centre, p0, p1, p2, n);
         Vec3 d = centre - q;
