@@ -298,8 +298,9 @@ void internal_force_balance(Bike *bike) {
 // on. Returns 1 when the bike pivots on weightless wheels (no lean support this step).
 int standstill_turn(Bike *bike) {
     Vec3 target;
-    if (!rider_state.standstill_target || !(bike->flags & BIKE_AUTO_DAB) || bike->back_up > 0.125f ||
-        !rider_state.standstill_target(bike, &target))
+    // The race is asked first, whatever the rider does: it may find the rider finished.
+    if (!rider_state.standstill_target || !rider_state.standstill_target(bike, &target) ||
+        !(bike->flags & BIKE_AUTO_DAB) || bike->back_up > 0.125f)
         return 0;
     dBodyID frame = bike->body[BODY_FRAME];
     Vec3 z = body_axis(frame, 2);

@@ -6,7 +6,9 @@
 
 // Where a rider standing still with a foot down turns to: the race supplies it (the point of
 // the rider's racing line a little ahead, or the next checkpoint) and returns 0 when the
-// rider should not turn (no checkpoints, before the first gate, finished). Null: never.
+// rider should not turn (no checkpoints, before the first gate, finished). It is asked
+// whenever the rider stands leaning on a foot, automatic dab or not, and may mark the rider
+// finished (a rider standing still behind the winner after the finish). Null: never.
 typedef int (*StandstillTarget)(const Bike *bike, Vec3 *target);
 void rider_set_standstill_target(StandstillTarget target);
 

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include "ai/autopilot.h"
+#include "ai/lines.h"
 #include "ai/progress.h"
 #include "ai/race_hooks.h"
 #include "bike/bike.h"
 #include "bike/particles.h"
+#include "bike/rider.h"
 #include "common/console.h"
 #include "common/mt19937.h"
 #include "core/startup.h"
@@ -370,6 +372,54 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
 
 // ---- The modes ----
 
+// Where a rider standing still with a foot down turns to. First the race may be over for
+// it: once the winner has crossed the finish line, a stopped rider whose last lap started
+// no earlier than the winner finished is done too. Otherwise the point four ahead of its
+// nearest on its own racing line (the line's end when fewer remain), or the next checkpoint.
+static int standstill_target(const Bike *bike, Vec3 *target) {
+    const Timing *timing = &track_get()->timing;
+    if (timing->gate_count <= 0 || timing->normal_lap_len <= 0 || bike->next_lap_entry <= 0 ||
+        bike->finished)
+        return 0;
+    int slot = bike->slot;
+    if (slot < 0 || slot >= RIDER_SLOTS || race.bike[slot] != bike)
+        for (slot = 0; slot < RIDER_SLOTS && race.bike[slot] != bike; slot++) {}
+    if (slot >= RIDER_SLOTS)
+        return 0;
+    int a = first_lap_entries(), b = lap_entries(), r = bike->next_lap_entry;
+    int last = race.total_laps > 0 ? a - 1 + b * (race.total_laps - 1) : 0;
+    int leader = race_leader();
+    const Bike *first = leader >= 0 ? race.bike[leader] : nullptr;
+    if (first && rider_progress(first) > last && rider_crossing(first, last) >= 0) {
+        int own = rider_crossing(bike, r < a ? 0 : a - 1 + b * ((r - a) / b));
+        if (rider_crossing(first, last) <= own) {
+            race.bike[slot]->finished = 1;
+            race_bookkeeping();
+            return 0;
+        }
+    }
+    const Array *line = autopilot_line(slot);
+    if (line && line->count > 0) {
+        Vec3 pos = bike_position(bike);
+        int nearest = 0;
+        float best = 1e30f;
+        for (int i = 0; i < line->count; i++) {
+            const LinePoint *p = array_get<LinePoint>(line, i);
+            float dx = p->x - pos.x, dz = p->z - pos.z;
+            if (dx * dx + dz * dz < best) {
+                best = dx * dx + dz * dz;
+                nearest = i;
+            }
+        }
+        int k = nearest + 4 < line->count ? nearest + 4 : line->count - 1;
+        const LinePoint *p = array_get<LinePoint>(line, k);
+        *target = vec3(p->x, p->y, p->z);
+        return 1;
+    }
+    *target = timing->gates[lap_entry_gate(r, nullptr)].pos;
+    return 1;
+}
+
 void race_modes_init() {
     static const RaceAi ai = {ai_lines_save,    ai_lines_free,   ai_lines_load,
                               ai_learner_reset, ai_robot_reset, auto_pilot_step};
@@ -378,6 +428,7 @@ void race_modes_init() {
     series_set_starter(race_series_event);
     race_set_final_hook(series_event_score);
     demo_set_drivers(step_all, gate_progress_step, startup.accurate_skip);
+    rider_set_standstill_target(standstill_target);
 }
 
 int race_start_background(const char *demo) {
