@@ -1,39 +1,24 @@
 // Fuzzes the lines file reader over a small table, then checks what it kept: counts within
 // their caps, points owned by non-empty slots only, ids unique; and saves it back.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "ai/lines.h"
 #include "files/data.h"
+#include "files/fuzz_local.h"
 #include "track/gates.h"
 
-static const std::string &fuzz_home() {
-    static char made[] = "/tmp/rutmoor-lines-fuzz-XXXXXX";
-    static std::string dir = [] {
-        if (!mkdtemp(made))
-            return std::string("/tmp");
-        atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(made, ec);
-        });
-        setenv("XDG_DATA_HOME", made, 1);
-        setenv("QZ_HOME", made, 1);
-        std::filesystem::create_directories(std::string(made) + "/Rutmoor/fuzztrack");
-        return std::string(made);
-    }();
-    return dir;
-}
+// The track directory "fuzztrack" in the scratch home, made on the first input.
+static const char TRACK_DIR[] = "user/Rutmoor/fuzztrack";
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    std::string path = fuzz_home() + "/Rutmoor/fuzztrack/lines_expert";
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
+    static const bool made =
+        std::filesystem::create_directories(fuzz_scratch_dir() + "/" + TRACK_DIR);
+    (void)made;
+    if (!fuzz_write(std::string(TRACK_DIR) + "/lines_expert", data, size))
         return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
     static Timing timing;
     static int ready = 0;
     if (!ready) {

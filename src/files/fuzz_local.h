@@ -1,5 +1,5 @@
-// A scratch data directory for the fuzz targets of the data files: home and installation
-// directories under one temporary directory, removed when the fuzzer exits.
+// The scratch data directory of the fuzz targets: home and installation directories under
+// one temporary directory, removed when the fuzzer exits.
 #pragma once
 
 #include <cstdio>
@@ -8,11 +8,16 @@
 #include <string>
 
 // The temporary directory, made on first use; XDG_DATA_HOME and QZ_HOME point into it
-// ("<dir>/user" and "<dir>/install") so that nothing outside it is read or written.
+// ("<dir>/user" and "<dir>/install") so that nothing outside it is read or written. It is
+// memory-backed when the system has /dev/shm: some targets write and sync files per input.
 inline const std::string &fuzz_scratch_dir() {
     static std::string dir;
     if (dir.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rutmoor-fuzz-XXXXXX").string();
+        std::error_code ec;
+        std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "rutmoor-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             abort();
         dir = pattern;

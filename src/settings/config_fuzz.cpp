@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the configuration reader as "@config" in a scratch home directory.
 // Whatever was read must write out, read back over fresh defaults and write out the same.
 #include "files/data.h"
+#include "files/fuzz_local.h"
 #include "settings/config.h"
 #include "settings/settings.h"
 #include "settings/setup.h"
@@ -11,8 +12,7 @@
 #include <filesystem>
 #include <string>
 
-static std::string scratch;       // the temporary directory, removed at exit
-static std::string home_config;   // "config" in the home directory below it
+static std::string home_config;   // "config" in the scratch home directory
 
 static std::string file_text(const std::string &path) {
     std::string text;
@@ -27,26 +27,10 @@ static std::string file_text(const std::string &path) {
     return text;
 }
 
-static void remove_scratch() {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-}
-
 static void prepare() {
     if (!home_config.empty())
         return;
-    // Memory-backed when the system has it: every input writes the file twice.
-    std::error_code ec;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                     ? std::filesystem::path("/dev/shm")
-                                     : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "rutmoor-config-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        abort();
-    scratch = pattern;
-    atexit(remove_scratch);
-    setenv("XDG_DATA_HOME", scratch.c_str(), 1);
-    setenv("QZ_HOME", scratch.c_str(), 1);
+    fuzz_scratch_dir();
     data_reset();
     std::string home = data_dir(0);
     std::filesystem::create_directories(home);

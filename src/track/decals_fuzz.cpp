@@ -1,8 +1,7 @@
 // Fuzzes the "decals" reader (pictures named by the input are looked for in the scratch
 // home, where the one decodable picture is "@d.ppm") and writes the decals back.
-#include <sys/stat.h>
-
 #include <cstdlib>
+#include <filesystem>
 
 #include "track/decals.h"
 #include "track/objects_fuzz_local.h"
@@ -10,8 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const bool made = [] {
-        std::string home = objects_fuzz_dir() + "/Rutmoor";
-        mkdir(home.c_str(), 0755);
+        std::string home = fuzz_scratch_dir() + "/user/Rutmoor";
+        std::filesystem::create_directories(home);
         FILE *f = fopen((home + "/d.ppm").c_str(), "wb");
         if (!f)
             return false;

@@ -1,47 +1,29 @@
-// Shared set-up of the track object fuzz targets: a scratch data home so that names in the
-// input never reach the user's files, the input written to a plain file there, and a small
-// sloped terrain for the objects to stand on.
+// Shared set-up of the track object fuzz targets: the fuzzers' scratch data directory so that
+// names in the input never reach the user's files, the input written to a plain file in its
+// installation directory, and a small sloped terrain for the objects to stand on.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bike/shape.h"
+#include "files/fuzz_local.h"
 #include "render/image.h"
 #include "render/model.h"
 #include "track/terrain.h"
 
-// The scratch directory, made on first use and removed at exit; XDG_DATA_HOME and QZ_HOME
-// point into it.
+// The scratch installation directory, where the inputs and what is written back from them go.
 inline const std::string &objects_fuzz_dir() {
-    static char made[] = "/tmp/rutmoor-objects-fuzz-XXXXXX";
-    static std::string dir = [] {
-        if (!mkdtemp(made))
-            return std::string("/tmp");
-        atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(made, ec);
-        });
-        setenv("XDG_DATA_HOME", made, 1);
-        setenv("QZ_HOME", made, 1);
-        return std::string(made);
-    }();
+    static std::string dir = fuzz_scratch_dir() + "/install";
     return dir;
 }
 
 // Writes the input to dir/file and returns its plain path ("" when it cannot be written).
 inline std::string objects_fuzz_put(const char *file, const uint8_t *data, size_t size) {
-    std::string path = objects_fuzz_dir() + "/" + file;
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
+    if (!fuzz_write(std::string("install/") + file, data, size))
         return "";
-    size_t wrote = fwrite(data, 1, size, f);
-    fclose(f);
-    return wrote == size ? path : "";
+    return objects_fuzz_dir() + "/" + file;
 }
 
 // A 129 x 129 field, spacing 2, rising along x and z; made once.

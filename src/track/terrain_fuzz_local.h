@@ -1,38 +1,33 @@
-// Shared set-up of the terrain fuzz targets: a scratch data home made once per process,
-// with the fuzz input written as a file of track "@t" in it.
+// Shared set-up of the terrain fuzz targets: the fuzzers' scratch data directory, with the
+// fuzz input written as a file of track "@t" in its home.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "files/data.h"
+#include "files/fuzz_local.h"
 
-// The scratch home directory (made on first use; XDG_DATA_HOME points there).
-inline const std::string &fuzz_home() {
-    static std::string home = [] {
-        char pattern[] = "/tmp/rutmoor-terrain-fuzz-XXXXXX";
-        std::string dir = mkdtemp(pattern) ? pattern : "/tmp";
-        setenv("XDG_DATA_HOME", dir.c_str(), 1);
-        setenv("QZ_HOME", (dir + "/install").c_str(), 1);
+// The track directory "t" in the scratch home (made on first use).
+inline const std::string &fuzz_track_dir() {
+    static std::string track = [] {
+        std::string dir = fuzz_scratch_dir() + "/user/Rutmoor/t";
         data_reset();
         std::error_code ec;
-        std::filesystem::create_directories(dir + "/Rutmoor/t", ec);
+        std::filesystem::create_directories(dir, ec);
         if (ec) abort();
         return dir;
     }();
-    return home;
+    return track;
 }
 
 // Writes bytes as file of the track directory "@t"; false when it cannot be written.
 inline bool fuzz_put(const char *file, const void *bytes, size_t size) {
-    std::string path = fuzz_home() + "/Rutmoor/t/" + file;
-    FILE *out = fopen(path.c_str(), "wb");
-    if (!out) return false;
-    bool ok = fwrite(bytes, 1, size, out) == size;
-    return fclose(out) == 0 && ok;
+    fuzz_track_dir();
+    return fuzz_write(std::string("user/Rutmoor/t/") + file,
+                      static_cast<const unsigned char *>(bytes), size);
 }
 
 inline bool fuzz_put(const char *file, const std::string &bytes) {
@@ -40,4 +35,4 @@ inline bool fuzz_put(const char *file, const std::string &bytes) {
 }
 
 // The plain path of a file of the track directory.
-inline std::string fuzz_path(const char *file) { return fuzz_home() + "/Rutmoor/t/" + file; }
+inline std::string fuzz_path(const char *file) { return fuzz_track_dir() + "/" + file; }
