@@ -20,6 +20,7 @@
 #include "race/timing.h"
 #include "settings/settings.h"
 #include "sim/script.h"
+#include "sim/sim.h"
 #include "track/track.h"
 
 namespace {
@@ -144,19 +145,8 @@ void script_step(ScriptRider *rider) {
     int shift = 0;
     while (rider->next < rider->script->lines.size() &&
            rider->script->lines[rider->next].seconds * 128.0 <= rider->steps + 1e-9) {
-        for (const ScriptSetting &s : rider->script->lines[rider->next].settings) {
-            switch (s.input) {
-            case INPUT_THROTTLE: bike_set_throttle(bike, s.value); break;
-            case INPUT_CLUTCH: bike_set_clutch(bike, s.value); break;
-            case INPUT_FRONT_BRAKE: bike_set_front_brake(bike, s.value); break;
-            case INPUT_REAR_BRAKE: bike_set_rear_brake(bike, s.value); break;
-            case INPUT_STEER: bike_set_steer(bike, s.value); break;
-            case INPUT_LEAN: bike_set_lean(bike, s.value); break;
-            case INPUT_DAB: bike_set_dab(bike, s.value); break;
-            case INPUT_BACK_UP: bike_set_back_up(bike, s.value); break;
-            case INPUT_SHIFT: shift = s.value > 0 ? 1 : -1; break;
-            }
-        }
+        for (const ScriptSetting &s : rider->script->lines[rider->next].settings)
+            script_apply(bike, s, &shift);
         rider->next++;
     }
     // A shift is held for one step and released, so each line shifts once.

@@ -11,7 +11,17 @@ const char SIM_TRACE_HEADER[] =
 
 namespace {
 
-void apply(Bike *bike, const ScriptSetting &s, int *shift) {
+void trace(Bike *bike, int step, FILE *out) {
+    Vec3 p = bike_position(bike);
+    fprintf(out, "%.4f,%.3f,%.3f,%.3f,%.2f,%.0f,%d,%.2f,%d,%d,%d\n", step / 128.0, p.x, p.y, p.z,
+            bike_forward_speed_mph(bike), bike_rpm(bike), bike_gear(bike) + 1,
+            bike_lean_angle(bike) * 57.29578f, bike_crashed(bike), bike->wheel[0].depth > 0,
+            bike->wheel[1].depth > 0);
+}
+
+}  // namespace
+
+void script_apply(Bike *bike, const ScriptSetting &s, int *shift) {
     switch (s.input) {
     case INPUT_THROTTLE: bike_set_throttle(bike, s.value); break;
     case INPUT_CLUTCH: bike_set_clutch(bike, s.value); break;
@@ -25,16 +35,6 @@ void apply(Bike *bike, const ScriptSetting &s, int *shift) {
     }
 }
 
-void trace(Bike *bike, int step, FILE *out) {
-    Vec3 p = bike_position(bike);
-    fprintf(out, "%.4f,%.3f,%.3f,%.3f,%.2f,%.0f,%d,%.2f,%d,%d,%d\n", step / 128.0, p.x, p.y, p.z,
-            bike_forward_speed_mph(bike), bike_rpm(bike), bike_gear(bike) + 1,
-            bike_lean_angle(bike) * 57.29578f, bike_crashed(bike), bike->wheel[0].depth > 0,
-            bike->wheel[1].depth > 0);
-}
-
-}  // namespace
-
 int sim_ride(Bike *bike, const RideScript *script, int trace_every, FILE *out) {
     if (trace_every < 1) trace_every = 1;
     size_t next = 0;
@@ -45,7 +45,7 @@ int sim_ride(Bike *bike, const RideScript *script, int trace_every, FILE *out) {
         // A shift control is held for one step, then released, so each line shifts once.
         int shift = 0;
         while (next < script->lines.size() && script->lines[next].seconds * 128.0 <= step + 1e-9) {
-            for (const ScriptSetting &s : script->lines[next].settings) apply(bike, s, &shift);
+            for (const ScriptSetting &s : script->lines[next].settings) script_apply(bike, s, &shift);
             next++;
         }
         if (shift) bike_shift(bike, 0);
