@@ -117,7 +117,7 @@ int series_read(DataStream *stream, const char *file, Series *series) {
     static char text[SERIES_TEXT_CHARS + 1], word[SERIES_TEXT_CHARS + 1];
     int robots = 0, events = 0;
     if (!read_text(stream, text) || data_scan(stream, " %d %1023s", &robots, word) != 2 ||
-        robots < 0 || robots + 1 > RIDER_SLOTS)
+        robots < 0 || robots >= RIDER_SLOTS)
         return 0;
     series->title = intern_string(text);
     series->file = intern_string(file);
