@@ -39,6 +39,8 @@ TEST_F(ConfigTest, ValuesFollowTheRulesOfTheirType) {
              EXPECT_STREQ(settings.setup.number.text, "123");
              EXPECT_EQ(strlen(settings.track.text), 255u);
          }},
+        {"text stops at a line end inside it", "number=1\r2\n",
+         [] { EXPECT_STREQ(settings.setup.number.text, "1"); }},
         {"history of 126 kept, 127 ignored",
          "server_name_hist00=" + hist126 + "\nserver_name_hist01=" + hist127 + "\n",
          [&] {

@@ -82,7 +82,11 @@ int number_parse(NumberItem *item, const char *text) {
 }
 
 void text_set(TextItem *item, const char *text) {
-    size_t length = strnlen(text, static_cast<size_t>(item->max_length));
+    // A text is one line of the configuration file: a line end inside it could not be
+    // written back, so the text stops there.
+    size_t length = strcspn(text, "\r\n");
+    if (length > static_cast<size_t>(item->max_length))
+        length = static_cast<size_t>(item->max_length);
     memcpy(item->text, text, length);
     item->text[length] = 0;
 }
