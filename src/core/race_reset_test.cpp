@@ -19,6 +19,7 @@
 #include "race/demo.h"
 #include "race/timing.h"
 #include "settings/settings.h"
+#include "core/race_test_support.h"
 #include "testsupport/testsupport.h"
 #include "track/track.h"
 
@@ -41,15 +42,9 @@ protected:
     int types[RIDER_SLOTS] = {};
 
     void SetUp() override {
-        data_reset();
-        startup_defaults(&startup);
-        settings_reset();
-        ASSERT_GT(tracks_scan(), 0);
-        const TrackList *list = track_list();
-        choice_init(&startup.track_choice, "Track", list->descs, list->count, 0);
-        ASSERT_TRUE(race_select_track("rabbithill"));
-        race_modes_init();
-        physics_set_step_count(0);
+        race_test_start();
+        if (HasFatalFailure())
+            return;
     }
     void TearDown() override {
         demo_record_close();

@@ -13,6 +13,7 @@
 #include "race/demo.h"
 #include "race/timing.h"
 #include "settings/settings.h"
+#include "core/race_test_support.h"
 #include "testsupport/testsupport.h"
 #include "track/track.h"
 
@@ -32,15 +33,9 @@ protected:
     Vec3 target{};
 
     void SetUp() override {
-        data_reset();
-        startup_defaults(&startup);
-        settings_reset();
-        ASSERT_GT(tracks_scan(), 0);
-        const TrackList *list = track_list();
-        choice_init(&startup.track_choice, "Track", list->descs, list->count, 0);
-        ASSERT_TRUE(race_select_track("rabbithill"));
-        race_modes_init();
-        physics_set_step_count(0);
+        race_test_start();
+        if (HasFatalFailure())
+            return;
         int types[RIDER_SLOTS] = {};
         types[0] = START_HUMAN;
         types[1] = START_ROBOT;
