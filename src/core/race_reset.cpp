@@ -190,6 +190,11 @@ int race_select_track(const char *name) {
     return 0;
 }
 
+void race_lines_save() {
+    if (track_get()->name && g_reset.ai.lines_save && g_reset.lines_skill >= 0)
+        g_reset.ai.lines_save(g_reset.lines_skill);
+}
+
 int race_reset(const int *start_types, int playback, int record, int time_limit, int laps,
                int skill) {
     log("\x13" "FLUSH");
@@ -199,8 +204,7 @@ int race_reset(const int *start_types, int playback, int record, int time_limit,
 
     show("Remembering lines...");
     if (track_get()->name) {
-        if (g_reset.ai.lines_save && g_reset.lines_skill >= 0)
-            g_reset.ai.lines_save(g_reset.lines_skill);
+        race_lines_save();
         if (g_reset.ai.lines_free)
             g_reset.ai.lines_free();
         demo_playback_close();

@@ -32,6 +32,9 @@ void race_set_texture_bytes(unsigned long (*bytes)());
 void race_set_playback_name(const char *name);
 // The next reset loads the track again even when it is the loaded one.
 void race_request_reload();
+// Saves what the computer riders learned into the lines file the last reset read (nothing
+// unless learning is on): every reset does it first, and so does the program's end.
+void race_lines_save();
 
 // The reset sequence. start_types: 160 start types, or null for the time trial. time_limit
 // in steps (0: laps only). skill 0 .. 2. Returns 1 when a track is loaded and the riders are

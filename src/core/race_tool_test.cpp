@@ -107,8 +107,10 @@ TEST(RaceTool, RobotRaceEndsAndItsDemoPlaysBackTheSameCrossings) {
         config += line;
     }
     home.write("Rutmoor/config", config);
-    // Practice riders explore the track, so they ride without learned lines.
-    SimRun raced = sim(home.path, "--mode race --practice --max-seconds 400 --crossings");
+    // Practice riders explore the track, so they ride without learned lines; what they
+    // learn is saved at the end.
+    SimRun raced = sim(home.path, "--mode race --practice --learn --max-seconds 400 --crossings");
+    EXPECT_FALSE(read_whole_file(home.at("Rutmoor/rabbithill/lines_novice")).empty());
     auto before = crossings(raced.out);
     ASSERT_EQ(before.size(), 2u) << raced.out;
     if (raced.status == 0) {

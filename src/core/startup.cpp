@@ -8,6 +8,7 @@
 #include "common/console.h"
 #include "common/ripemd160.h"
 #include "core/command_line.h"
+#include "core/race_reset.h"
 #include "files/build_digest.h"
 #include "files/data.h"
 #include "platform/log.h"
@@ -158,8 +159,10 @@ static void track_choose(const char *wanted) {
     choice_init(&startup.track_choice, "Track", list->descs, list->count, chosen);
 }
 
-// What shutdown does of what start-up reached: the configuration is saved, the log closed.
+// What shutdown does of what start-up reached: the learned lines and the configuration
+// are saved, the log closed.
 static int shutdown_run() {
+    race_lines_save();
     demo_record_close();
     demo_playback_close();
     series_free_all();

@@ -221,6 +221,7 @@ void print_standings(int crossings) {
 
 // Everything start-up and the race made goes again; returns status.
 int finish(int status) {
+    race_lines_save();
     demo_record_close();
     demo_playback_close();
     series_free_all();
