@@ -21,15 +21,15 @@ cmake --build "$build" --target rutmoor-teach game_data
 teach=$build/bin/rutmoor-teach
 names=(lines_novice lines_amateur lines_expert)
 scales=(0.72,0.8 0.84,0.9 0.96,1.0)
-bumps=(18,22 20,25 22,28)
-learn_races=${LEARN_RACES:-1}
+bumps=(14,18 15,20 16,22)
+learn_races=${LEARN_RACES:-2}
 
 for track in "${tracks[@]}"; do
     for skill in 0 1 2; do
         work=$(mktemp -d)
         export XDG_DATA_HOME=$work QZ_HOME=$build/bin
         log=$work/teach.log
-        "$teach" --track "$track" --skill $skill --record --laps 2 --places 0,40,8 \
+        "$teach" --track "$track" --skill $skill --record --laps 3 --places 0,40,8 \
             --scales "${scales[$skill]}" --bumps "${bumps[$skill]}" --seed 1 > "$log"
         "$teach" --track "$track" --skill $skill --learn "$learn_races" --laps 3 --robots 20 \
             --testers 2 --seed 7 >> "$log"

@@ -103,8 +103,8 @@ const Key STADIUM_KEYS[] = {
 
 const FeatureSpec STADIUM_FEATURES[] = {
     {FEATURE_TRIPLE, 215, 70, 5.5f, 3, 0},
-    {FEATURE_WHOOPS, 345, 145, 1.8f, 14, 8.0f},
-    {FEATURE_RHYTHM, 215, 220, 3.5f, 6, 22},
+    {FEATURE_WHOOPS, 345, 145, 1.2f, 14, 8.0f},
+    {FEATURE_RHYTHM, 215, 220, 2.5f, 6, 22},
     {FEATURE_TRIPLE, 345, 297, 5.0f, 3, 0},
     {FEATURE_TABLETOP, 225, 372, 4.5f, 1, 34},
     {FEATURE_DOUBLE, 330, 450, 4.5f, 2, 30},
@@ -124,9 +124,9 @@ const Key SAND_KEYS[] = {
 };
 
 const FeatureSpec SAND_FEATURES[] = {
-    {FEATURE_WHOOPS, 1030, 445, 1.4f, 16, 11.0f},
+    {FEATURE_WHOOPS, 1030, 445, 1.0f, 16, 11.0f},
     {FEATURE_TABLETOP, 790, 133, 4.5f, 1, 40},
-    {FEATURE_DOUBLE, 162, 320, 5.0f, 2, 42},
+    {FEATURE_DOUBLE, 162, 320, 5.0f, 2, 36},
     {FEATURE_RHYTHM, 560, 1097, 2.5f, 4, 24},
 };
 

@@ -153,8 +153,14 @@ void plan_turn_markers(const Course &c, const Land &land, ObjectPlan *plan)
 void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
 {
     float from = c.gate_s + 215, to = c.gate_s + 420;
-    if (c.kind == COURSE_STADIUM)
+    if (c.kind == COURSE_STADIUM) {
+        // The start funnel stays open until it has narrowed to the lane: riders from the
+        // outer gates cross it on their way in.
         from = c.gate_s + 15, to = c.gate_s + c.length - 75;
+        float lane = course_at(c, c.gate_s + 250).width;
+        while (from < to && course_at(c, from).width > lane + 1)
+            from += 1;
+    }
     else if (c.kind == COURSE_SAND)
         return;
     for (float s = from; s < to; s += 5.4f) {

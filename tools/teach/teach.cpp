@@ -126,7 +126,7 @@ std::vector<LinePoint> guide_laps(const Course &course, const Terrain *terrain, 
     s += ahead;
     float begin = s;
     float end = s + course.length * float(laps);
-    const float merge = 250;
+    const float merge = 100;   // inside the start funnel, which narrows to the lane in 120 ft
     // A point mass on the course profile: it leaves the ground over crests it cannot follow.
     float fly_y = 0, fly_vy = 0;
     int flying = 0;
@@ -265,20 +265,13 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
     stats->assign(setup.riders, RiderStats{});
     float lap_guess = 120;
     int limit = start + int((lap_guess * float(opt.laps) + 120) * float(STEPS_PER_SECOND));
+    // The game's own step: ground, object and bike-to-bike contacts, roost, ruts, the auto
+    // pilots and gate progress, so what is learned is what a race rides.
     for (int step = 0; step < limit; step++) {
         int all_done = 1;
-        for (int i = 0; i < setup.riders; i++)
-            bike_collide(race.bike[i]);
-        for (int i = 0; i < setup.riders; i++)
-            for (int j = i + 1; j < setup.riders; j++)
-                bike_bike(race.bike[i], race.bike[j], 0);
-        physics_step();
+        step_all();
         for (int i = 0; i < setup.riders; i++) {
             Bike *bike = race.bike[i];
-            auto_pilot_step(bike);
-            bike_control_step(bike, 1);
-            bike_check_finite(bike);
-            gate_progress_step(bike);
             RiderStats &st = (*stats)[i];
             int crashed = bike_crashed(bike);
             if (crashed && !st.was_crashed && opt.trace < 0) {
@@ -316,7 +309,6 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
                        p->progress_step / 128.0, p->pushed_seconds);
             }
         }
-        physics_set_step_count(step + 1);
         if (all_done)
             break;
     }
@@ -468,6 +460,10 @@ int main(int argc, char **argv) {
     }
     Track *track = track_get();
     physics_set_terrain(&track->terrain);
+    // The game's race hooks: the auto pilot in the step driver, where a fallen robot walks its
+    // bike round to, the track's statues as obstacles.
+    race_modes_init();
+    step_objects_build();
     lines_init(&track->timing, opt.track);
     lines_attach_progress();
     if (!lines_table()) {
@@ -515,6 +511,19 @@ int main(int argc, char **argv) {
         Vec3 grid = track->timing.start_count > 0 ? track->timing.start_pos[middle] : vec3(0, 0, 0);
         std::vector<LinePoint> lap = guide_laps(course, &track->terrain, grid, opt.scales[0], 3);
         printf("seeded %d rows from the centreline\n", seed_empty_rows(&track->timing, lap));
+        // A gate with no line at all would hold every robot there for good.
+        int empty = 0;
+        for (int r = 0; r < lines_table()->rows; r++) {
+            int used = 0;
+            for (int k = 0; k < SEGMENT_SLOTS; k++)
+                used += line_segment(r, k)->count > 0;
+            if (!used) {
+                fprintf(stderr, "rutmoor-teach: no line for row %d of '%s'\n", r, opt.track);
+                empty++;
+            }
+        }
+        if (empty)
+            return 1;
         lines_thin();
         lines_analyze();
         lines_save(file);
