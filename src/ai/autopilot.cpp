@@ -324,12 +324,24 @@ static void splice(Pilot *p, const Bike *bike, const LineSegment *s, int gate) {
         }
         p->target = 30;
     }
+    // The first segment of a race was recorded from a standing start, very likely at
+    // another start place: it is joined where it is under way, 10 ft along, by the curve
+    // from wherever this rider stands. Joined at its standing start, the curve would bend
+    // back to a point beside the rider, a target the rider can never pass.
+    int from = 0;
+    if (gate == 0 && line->count == 0) {
+        Vec3 first = point_pos(&s->points[0]);
+        while (from < s->count && vec_length(point_pos(&s->points[from]) - first) <= 10)
+            from++;
+        if (from >= s->count)
+            from = 0;
+    }
     if (line->count == 0)
         for (int i = 0; i < 5; i++)
-            array_push(line, &s->points[0]);
+            array_push(line, &s->points[from]);
     int w = line->count;
     int x = w - 5 > p->target ? w - 5 : p->target;
-    for (int i = 0; i < s->count; i++)
+    for (int i = from; i < s->count; i++)
         array_push(line, &s->points[i]);
     LinePoint *pts = static_cast<LinePoint *>(line->data);
     if (x < w && pts[x].speed >= 0 && pts[w].speed >= 0) {
@@ -359,10 +371,11 @@ static void splice(Pilot *p, const Bike *bike, const LineSegment *s, int gate) {
         }
     }
     if (gate == 0) {
-        Vec3 first = point_pos(&pts[0]);
-        int k = 1;
-        while (k < line->count && vec_length(point_pos(&pts[k]) - first) <= 10)
-            k++;
+        int k = w;
+        if (from == 0) {
+            Vec3 first = point_pos(&pts[0]);
+            for (k = 1; k < line->count && vec_length(point_pos(&pts[k]) - first) <= 10; k++) {}
+        }
         p->target = k;
         p->progress_step = 30 * STEPS_PER_SECOND;
     }

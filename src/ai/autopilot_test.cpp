@@ -110,12 +110,34 @@ TEST_F(AutopilotRide, FirstSegmentStartsTenFeetOut) {
     put(0, 0, pts, 0, 0);
     step();
     const Pilot *p = autopilot_pilot(bike->slot);
-    // Five copies of the first point, then the segment: 12 ft out is the fifth point of it.
-    ASSERT_EQ(p->line.count, 25);
-    EXPECT_EQ(p->target, 9);
+    // The segment is joined at its first point more than 10 ft out, 12 ft: five copies of
+    // that point, then the segment from there on.
+    ASSERT_EQ(p->line.count, 5 + 16);
+    EXPECT_EQ(p->target, 5);
+    EXPECT_FLOAT_EQ(array_get<LinePoint>(&p->line, p->target)->z, at.z - 12);
     EXPECT_EQ(p->progress_step, 30 * 128);
     EXPECT_EQ(p->next_gate, 1);
     EXPECT_EQ(line_rider(bike->slot)->picked[0], line_segment(0, 0)->id);
+}
+
+TEST_F(AutopilotRide, RiderBesideTheRecordedStartPlaceRidesIntoTheLine) {
+    // The first segment was recorded from the start place 13 ft to the left: standing
+    // there until the drop, then away north (-z).
+    physics_set_race_start(128);
+    Bike *bike = robot(500, 500, 0, 1);
+    Vec3 at = bike_position(bike);
+    std::vector<LinePoint> pts(40, LinePoint{at.x - 13, at.y, at.z, 0.05f, 0});
+    for (int i = 1; i <= 80; i++)
+        pts.push_back(LinePoint{at.x - 13, at.y, at.z - 4.0f * float(i), 16, 0});
+    put(0, 0, pts, 0, 0);
+    ride(6);   // the gate drops after 1 s; riding begins by 6 s
+    ride(6);
+    const Pilot *p = autopilot_pilot(bike->slot);
+    Vec3 now = bike_position(bike);
+    EXPECT_EQ(p->recover, 0);
+    EXPECT_FALSE(bike_crashed(bike));
+    EXPECT_LT(now.z, at.z - 100);
+    EXPECT_NEAR(now.x, at.x - 13, 3);
 }
 
 TEST_F(AutopilotRide, StuckRiderGoesCarefulThenPushedThenMovesItsTarget) {
