@@ -78,7 +78,7 @@ const FeatureSpec RABBIT_FEATURES[] = {
     {FEATURE_TABLETOP, 740, 935, 5.0f, 1, 36},
     {FEATURE_DOUBLE, 868, 615, 5.5f, 2, 40},
     {FEATURE_RHYTHM, 965, 455, 3.0f, 5, 21},
-    {FEATURE_WHOOPS, 620, 340, 1.6f, 13, 8.5f},
+    {FEATURE_WHOOPS, 620, 340, 1.0f, 12, 9.5f},
     {FEATURE_STEP_UP, 455, 110, 5.0f, 1, 18},
     {FEATURE_DOUBLE, 150, 295, 5.0f, 2, 36},
     {FEATURE_TABLETOP, 500, 735, 4.0f, 1, 30},
@@ -103,7 +103,7 @@ const Key STADIUM_KEYS[] = {
 
 const FeatureSpec STADIUM_FEATURES[] = {
     {FEATURE_TRIPLE, 215, 70, 5.5f, 3, 0},
-    {FEATURE_WHOOPS, 345, 145, 1.2f, 14, 8.0f},
+    {FEATURE_WHOOPS, 345, 145, 1.0f, 13, 9.0f},
     {FEATURE_RHYTHM, 215, 220, 2.5f, 6, 22},
     {FEATURE_TRIPLE, 345, 297, 5.0f, 3, 0},
     {FEATURE_TABLETOP, 225, 372, 4.5f, 1, 34},

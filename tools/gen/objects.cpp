@@ -171,7 +171,7 @@ void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
         CoursePoint p = course_at(c, s);
         for (int side = -1; side <= 1; side += 2) {
             float x, z;
-            beside(c, s, side * (0.5f * p.width + 1.4f), &x, &z);
+            beside(c, s, side * (0.5f * p.width + 3.5f), &x, &z);
             if (land_edge_distance(land, c, x, z) < 1.0f || !inside_world(land, x, z, 3))
                 continue;
             if (c.kind == COURSE_STADIUM &&
