@@ -77,7 +77,7 @@ const Key RABBIT_KEYS[] = {
 const FeatureSpec RABBIT_FEATURES[] = {
     {FEATURE_TABLETOP, 740, 935, 5.0f, 1, 36},
     {FEATURE_DOUBLE, 868, 615, 5.5f, 2, 40},
-    {FEATURE_RHYTHM, 965, 455, 3.0f, 5, 21},
+    {FEATURE_RHYTHM, 965, 455, 2.2f, 5, 21},
     {FEATURE_WHOOPS, 620, 340, 1.0f, 12, 9.5f},
     {FEATURE_STEP_UP, 455, 110, 5.0f, 1, 18},
     {FEATURE_DOUBLE, 150, 295, 5.0f, 2, 36},
@@ -102,7 +102,7 @@ const Key STADIUM_KEYS[] = {
 };
 
 const FeatureSpec STADIUM_FEATURES[] = {
-    {FEATURE_TRIPLE, 215, 70, 5.5f, 3, 0},
+    {FEATURE_TRIPLE, 215, 70, 4.5f, 3, 0},
     {FEATURE_WHOOPS, 345, 145, 1.0f, 13, 9.0f},
     {FEATURE_RHYTHM, 215, 220, 2.5f, 6, 22},
     {FEATURE_TRIPLE, 345, 297, 5.0f, 3, 0},
@@ -142,7 +142,7 @@ const CourseSpec SPECS[] = {
      3.25f, 50.0f, 200.0f, 66.0f, 0.6f},
     {"ironbowl", "Iron Bowl Supercross", COURSE_STADIUM, 8, 1.0f, 6.0f, 2202,
      {20, 40, 492, 472}, STADIUM_KEYS, COUNT(STADIUM_KEYS), STADIUM_FEATURES,
-     COUNT(STADIUM_FEATURES), 65.0f, 22, 3.1f, 25.0f, 110.0f, 55.0f, 0.6f},
+     COUNT(STADIUM_FEATURES), 65.0f, 22, 3.1f, 25.0f, 160.0f, 55.0f, 0.6f},
     {"sandridge", "Sand Ridge", COURSE_SAND, 9, 1.25f, 16.0f, 3303, {0, 0, 0, 0}, SAND_KEYS,
      COUNT(SAND_KEYS), SAND_FEATURES, COUNT(SAND_FEATURES), 110.0f, 40, 3.25f, 50.0f, 200.0f, 70.0f,
      0.55f},

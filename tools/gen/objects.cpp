@@ -149,7 +149,7 @@ void plan_turn_markers(const Course &c, const Land &land, ObjectPlan *plan)
 }
 
 // Tuff blocks along both sides of every stadium lane, wherever the other side is not
-// course; on the outdoor tracks along the start straight. Every sixth block is left out:
+// course; on the outdoor tracks along the start straight. Every fourth block is left out:
 // a rider thrown over a row finds a way back within a few lengths.
 void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
 {
@@ -166,7 +166,7 @@ void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
         return;
     int n = 0;
     for (float s = from; s < to; s += 5.4f) {
-        if (++n % 6 == 0)
+        if (++n % 4 == 0)
             continue;
         CoursePoint p = course_at(c, s);
         for (int side = -1; side <= 1; side += 2) {
