@@ -27,18 +27,8 @@ namespace {
 
 // A scratch home, the shipped data, the settings at their defaults and "rabbithill" chosen.
 // The track stays loaded from test to test.
-class ResetTest : public testing::Test {
+class ResetTest : public RaceWorldTest {
 protected:
-    static void SetUpTestSuite() {
-        physics_init();
-    }
-    static void TearDownTestSuite() {
-        step_objects_free();
-        track_unload();
-        physics_shutdown();
-    }
-    TempDir home;
-    ScopedEnv xdg{"XDG_DATA_HOME", home.path.c_str()};
     int types[RIDER_SLOTS] = {};
 
     void SetUp() override {

@@ -7,8 +7,10 @@
 #include "bike/bike.h"
 #include "core/race_reset.h"
 #include "core/startup.h"
+#include "core/step.h"
 #include "files/data.h"
 #include "settings/settings.h"
+#include "testsupport/testsupport.h"
 #include "track/track.h"
 
 inline void race_test_start() {
@@ -22,3 +24,17 @@ inline void race_test_start() {
     race_modes_init();
     physics_set_step_count(0);
 }
+
+// The physics world for a whole suite, torn down with the loaded track and its obstacles;
+// every test gets a scratch home directory.
+class RaceWorldTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { physics_init(); }
+    static void TearDownTestSuite() {
+        step_objects_free();
+        track_unload();
+        physics_shutdown();
+    }
+    TempDir home;
+    ScopedEnv xdg{"XDG_DATA_HOME", home.path.c_str()};
+};

@@ -19,16 +19,8 @@
 
 namespace {
 
-class Standstill : public testing::Test {
+class Standstill : public RaceWorldTest {
 protected:
-    static void SetUpTestSuite() { physics_init(); }
-    static void TearDownTestSuite() {
-        step_objects_free();
-        track_unload();
-        physics_shutdown();
-    }
-    TempDir home;
-    ScopedEnv xdg{"XDG_DATA_HOME", home.path.c_str()};
     Bike *rider = nullptr;
     Vec3 target{};
 
