@@ -387,10 +387,7 @@ static void choose_segment(Pilot *p, Bike *bike, int now) {
         return;
     int g = p->next_gate;
     int row = line_row(g);
-    int any = 0;
-    for (int i = 0; i < SEGMENT_SLOTS && !any; i++)
-        any = line_segment(row, i)->count > 0;
-    if (!any)
+    if (!line_row_used(row))
         return;
     int skill = ap.practice ? SKILL_EXPLORE : rider_skill(p, bike);
     const ChainCosts *d = line_chain_costs(g, 8, skill);

@@ -158,6 +158,15 @@ LineSegment *line_segment(int row, int slot) {
     return &lines.table.slots[row * SEGMENT_SLOTS + slot];
 }
 
+int line_row_used(int row) {
+    if (!lines.table.slots || row < 0 || row >= lines.table.rows)
+        return 0;
+    int used = 0;
+    for (int i = 0; i < SEGMENT_SLOTS; i++)
+        used += lines.table.slots[row * SEGMENT_SLOTS + i].count > 0;
+    return used;
+}
+
 LineSegment *line_segment_by_id(int row, int id) {
     if (id == 0)
         return nullptr;
@@ -193,10 +202,7 @@ void lines_save(const char *name) {
         return;
     int ok = data_printf(out, "ct03 %d\n", t->rows) > 0;
     for (int r = 0; r < t->rows && ok; r++) {
-        int used = 0;
-        for (int i = 0; i < SEGMENT_SLOTS; i++)
-            used += line_segment(r, i)->count > 0;
-        ok = data_printf(out, "%d\n", used) > 0;
+        ok = data_printf(out, "%d\n", line_row_used(r)) > 0;
         for (int i = 0; i < SEGMENT_SLOTS && ok; i++) {
             const LineSegment *s = line_segment(r, i);
             if (s->count <= 0)
@@ -634,9 +640,7 @@ void lines_thin() {
     if (!t)
         return;
     for (int r = 0; r < t->first_rows; r++) {
-        int used = 0;
-        for (int i = 0; i < SEGMENT_SLOTS; i++)
-            used += line_segment(r, i)->count > 0;
+        int used = line_row_used(r);
         while (used >= LINE_SLOTS_FULL_THIN) {
             int most = -1, most_count = 0;
             for (int i = 0; i < SEGMENT_SLOTS; i++) {

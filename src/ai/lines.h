@@ -93,6 +93,8 @@ int line_gate_count(int k);
 int line_row(int g);
 // Slot of a row, or null when the row or slot is out of range.
 LineSegment *line_segment(int row, int slot);
+// Slots of a row that hold a line (0 for a row out of range).
+int line_row_used(int row);
 // Slot of a row holding id, or null.
 LineSegment *line_segment_by_id(int row, int id);
 

@@ -126,7 +126,7 @@ std::vector<LinePoint> guide_laps(const Course &course, const Terrain *terrain, 
     s += ahead;
     float begin = s;
     float end = s + course.length * float(laps);
-    const float merge = 100;   // inside the start funnel, which narrows to the lane in 120 ft
+    const float merge = 100;   // well inside the start funnel before it narrows to the lane
     // A point mass on the course profile: it leaves the ground over crests it cannot follow.
     float fly_y = 0, fly_vy = 0;
     int flying = 0;
@@ -206,10 +206,7 @@ int seed_empty_rows(const Timing *timing, const std::vector<LinePoint> &guide) {
     int seeded = 0;
     int normal = table->rows - table->first_rows;
     for (int r = 0; r < table->rows; r++) {
-        int used = 0;
-        for (int k = 0; k < SEGMENT_SLOTS; k++)
-            used += line_segment(r, k)->count > 0;
-        if (used)
+        if (line_row_used(r))
             continue;
         int g = r < table->first_rows ? r : r + normal;
         if (g + 1 >= int(line_gate_point.size()))
@@ -514,10 +511,7 @@ int main(int argc, char **argv) {
         // A gate with no line at all would hold every robot there for good.
         int empty = 0;
         for (int r = 0; r < lines_table()->rows; r++) {
-            int used = 0;
-            for (int k = 0; k < SEGMENT_SLOTS; k++)
-                used += line_segment(r, k)->count > 0;
-            if (!used) {
+            if (!line_row_used(r)) {
                 fprintf(stderr, "rutmoor-teach: no line for row %d of '%s'\n", r, opt.track);
                 empty++;
             }
