@@ -911,13 +911,17 @@ static void ride_recover(Pilot *p, Bike *bike, int now) {
             lean = clampf(0.5f * lx / lz, -limit, limit);
         else
             lean = lx >= 0 ? -limit : limit;
-        if (-lz < 4 * std::fabs(lx) || (jump >= 0 && jump - i0 < 8))
+        // A target off the nose is turned to at walking pace: at 15 ft/s the lean limit
+        // makes a circle of some 40 ft, ridden in bursts between stops whenever the lean
+        // passes the limit, where at 5 ft/s the same lean turns the bike round in its length.
+        int turning = -lz < 4 * std::fabs(lx);
+        if (turning || (jump >= 0 && jump - i0 < 8))
             p->recover = 3;
         const dReal *av = dBodyGetAngularVel(frame);
         float w_roll = to_local(rot, vec3(float(av[0]), float(av[1]), float(av[2]))).z;
         bike_set_steer(bike, clampf(2 * (w_roll - clampf(4 * (lean - roll), -4, 4)), -1, 1));
         bike_set_dab(bike, dab);
-        float throttle = speed_control(bike, v, std::fabs(roll) > limit ? 5.0f : 15.0f);
+        float throttle = speed_control(bike, v, std::fabs(roll) > limit || turning ? 5.0f : 15.0f);
         bike_set_throttle(bike, crashed ? 0 : throttle);
         p->throttle_memory = crashed ? 0 : throttle;
         return;

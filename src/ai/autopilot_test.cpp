@@ -170,6 +170,28 @@ TEST_F(AutopilotRide, StuckRiderGoesCarefulThenPushedThenMovesItsTarget) {
     EXPECT_EQ(p->progress_step, now);
 }
 
+TEST_F(AutopilotRide, CarefulRiderFacingAwayTurnsBackOntoItsLine) {
+    // Stopped, facing south (+z), with the line leading north from beside it: careful
+    // riding turns round at walking pace, rides into the line and back to normal riding.
+    Bike *bike = robot(500, 500, 3.14159265f, 1);
+    Vec3 at = bike_position(bike);
+    std::vector<LinePoint> pts;
+    for (int i = 0; i < 60; i++)
+        pts.push_back(LinePoint{at.x - 10, at.y, at.z - 10 - 4.0f * float(i), 16, 0});
+    put(0, 0, pts, 0, 0);
+    physics_set_race_start(-10 * 128);   // the start procedure is long over
+    physics_set_step_count(40 * 128);
+    step();
+    Pilot *p = autopilot_pilot(bike->slot);
+    p->recover = 3;
+    p->progress_step = physics_step_count();
+    ride(12);
+    EXPECT_EQ(p->pushed_seconds, 0.0f);
+    EXPECT_EQ(p->recover, 0);
+    EXPECT_FALSE(bike_crashed(bike));
+    EXPECT_LT(bike_position(bike).z, at.z - 40);
+}
+
 TEST_F(AutopilotRide, EqualTotalsPickTheLowerSlot) {
     Bike *bike = robot(500, 500, 0, 1);
     std::vector<LinePoint> pts = circle(500, 600, 100, 1.5707963f, 2, 30);
