@@ -9,6 +9,8 @@
 # them) count passes and failures. Everything is seeded: the same sources give the same files.
 #
 # usage: scripts/teach-lines.sh [BUILD_DIR] [TRACK ...]   (default build/, every track)
+# SKILLS="0 2" teaches only those skills (0 novice, 1 amateur, 2 expert), so that the skills
+# of a track can be taught in parallel; LEARN_RACES sets the learning races (default 2).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -23,9 +25,10 @@ names=(lines_novice lines_amateur lines_expert)
 scales=(0.72,0.8 0.84,0.9 0.96,1.0)
 bumps=(14,18 15,20 16,22)
 learn_races=${LEARN_RACES:-2}
+read -r -a skills <<< "${SKILLS:-0 1 2}"
 
 for track in "${tracks[@]}"; do
-    for skill in 0 1 2; do
+    for skill in "${skills[@]}"; do
         work=$(mktemp -d)
         export XDG_DATA_HOME=$work QZ_HOME=$build/bin
         log=$work/teach.log

@@ -54,6 +54,8 @@ struct RiderStats {
     float pushed;
     float pushed_longest;
     int finished;
+    float spell;              // the pushed spell under way, s
+    Vec3 spell_from, spell_target;
 };
 
 const char *model_alias(const char *name) {
@@ -225,6 +227,29 @@ int seed_empty_rows(const Timing *timing, const std::vector<LinePoint> &guide) {
 
 Vec3 point_of(const LinePoint *p) { return vec3(p->x, p->y, p->z); }
 
+// One line of a rider's state for following it through a race.
+void trace_rider(int i, long step) {
+    Bike *bike = race.bike[i];
+    int crashed = bike_crashed(bike);
+    Pilot *p = autopilot_pilot(i);
+    Vec3 pos = bike_position(bike);
+    float u = autopilot_line_position(i, bike);
+    const LinePoint *q = p->line.count
+        ? array_get<LinePoint>(&p->line, int(u) < p->line.count ? int(u) : p->line.count - 1)
+        : nullptr;
+    printf("t %.2f pos %.1f %.1f %.1f v %.1f want %.1f lean %.2f crash %d u %.2f/%d "
+           "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d clutch %.2f rpm %.0f dab %.2f "
+           "target %d at %.1f ft progress %.1f s pushed %.1f\n",
+           step / 128.0, pos.x, pos.y, pos.z, vec_length(bike_velocity(bike)),
+           q ? q->speed : 0.0f, bike_lean_angle(bike), crashed, u, p->line.count,
+           p->recover, bike->next_lap_entry, bike->throttle, bike->steer,
+           bike->front_brake, bike->gear, bike->clutch, bike_rpm(bike), bike->dab, p->target,
+           p->target < p->line.count
+               ? vec_length(point_of(array_get<LinePoint>(&p->line, p->target)) - pos)
+               : -1.0f,
+           p->progress_step / 128.0, p->pushed_seconds);
+}
+
 struct RaceSetup {
     int riders;
     int personality[RIDER_SLOTS];
@@ -286,25 +311,8 @@ void race_ride(const Options &opt, const RaceSetup &setup, std::vector<RiderStat
                 st.pushed = pushed;
             }
             all_done &= bike->finished;
-            if (i == opt.trace_slot && opt.trace > 0 && step % opt.trace == 0) {
-                Pilot *p = autopilot_pilot(i);
-                Vec3 pos = bike_position(bike);
-                float u = autopilot_line_position(i, bike);
-                const LinePoint *q = p->line.count
-                    ? array_get<LinePoint>(&p->line, int(u) < p->line.count ? int(u) : p->line.count - 1)
-                    : nullptr;
-                printf("t %.2f pos %.1f %.1f %.1f v %.1f want %.1f lean %.2f crash %d u %.2f/%d "
-                       "rec %d entry %d thr %.2f steer %.2f brk %.2f gear %d clutch %.2f rpm %.0f dab %.2f "
-                       "target %d at %.1f ft progress %.1f s pushed %.1f\n",
-                       step / 128.0, pos.x, pos.y, pos.z, vec_length(bike_velocity(bike)),
-                       q ? q->speed : 0.0f, bike_lean_angle(bike), crashed, u, p->line.count,
-                       p->recover, bike->next_lap_entry, bike->throttle, bike->steer,
-                       bike->front_brake, bike->gear, bike->clutch, bike_rpm(bike), bike->dab, p->target,
-                       p->target < p->line.count
-                           ? vec_length(point_of(array_get<LinePoint>(&p->line, p->target)) - pos)
-                           : -1.0f,
-                       p->progress_step / 128.0, p->pushed_seconds);
-            }
+            if (i == opt.trace_slot && opt.trace > 0 && step % opt.trace == 0)
+                trace_rider(i, step);
         }
         if (all_done)
             break;
@@ -344,7 +352,7 @@ void print_stats(const char *what, const std::vector<RiderStats> &stats, const R
 // A "New Race" exactly as the game runs it (the configuration of the home directory, the
 // reset sequence and the step driver), watched for crashes and pushed riding; the lines are
 // the skill's file as the game reads it.
-int game_race(char *program, float max_seconds) {
+int game_race(char *program, float max_seconds, int trace_slot, int trace) {
     char *args[] = {program, nullptr};
     int status = startup_before_window(1, args);
     if (status != COMMAND_LINE_GO_ON)
@@ -373,6 +381,21 @@ int game_race(char *program, float max_seconds) {
             int crashed = bike_crashed(race.bike[slot]);
             st.crashes += crashed && !st.was_crashed;
             st.was_crashed = crashed;
+            // Spells of pushed riding over 5 s: where they began and ended, and the target.
+            Pilot *p = autopilot_pilot(slot);
+            Vec3 at = bike_position(race.bike[slot]);
+            if (p->pushed_run > 0 && st.spell == 0)
+                st.spell_from = at;
+            if (p->pushed_run == 0 && st.spell > 5)
+                printf("pushed slot %d for %.1f s from %.0f %.0f to %.0f %.0f (target %.0f %.0f) "
+                       "crashed %d at %.1f s\n",
+                       slot, st.spell, st.spell_from.x, st.spell_from.z, at.x, at.z,
+                       st.spell_target.x, st.spell_target.z, crashed, steps / 128.0);
+            if (p->pushed_run > 0 && p->target < p->line.count)
+                st.spell_target = point_of(array_get<LinePoint>(&p->line, p->target));
+            st.spell = p->pushed_run;
+            if (slot == trace_slot && trace > 0 && steps % trace == 0)
+                trace_rider(slot, steps);
         }
     }
     RaceSetup setup = {};
@@ -410,8 +433,9 @@ int usage() {
             "(jumps at full pace, rhythm and whoops at most R and W ft/s), fills rows nothing was\n"
             "recorded for from the centreline and writes the skill's lines file; --learn runs N\n"
             "learning races; --race one race. Files go to the home directory ($XDG_DATA_HOME).\n"
-            "       rutmoor-teach --game-race [MAX_SECONDS]: the game's New Race of the home\n"
-            "directory's configuration, with each robot's crashes and pushed time.\n");
+            "       rutmoor-teach --game-race [MAX_SECONDS [SLOT STEPS]]: the game's New Race of\n"
+            "the home directory's configuration, with each robot's crashes, pushed time and\n"
+            "spells of pushed riding over 5 s; SLOT's state is printed every STEPS steps.\n");
     return 2;
 }
 
@@ -419,7 +443,8 @@ int usage() {
 
 int main(int argc, char **argv) {
     if (argc >= 2 && !strcmp(argv[1], "--game-race"))
-        return game_race(argv[0], argc >= 3 ? float(atof(argv[2])) : 1200.0f);
+        return game_race(argv[0], argc >= 3 ? float(atof(argv[2])) : 1200.0f,
+                         argc >= 4 ? atoi(argv[3]) : 0, argc >= 5 ? atoi(argv[4]) : 0);
     Options opt;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
