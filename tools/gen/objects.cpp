@@ -148,36 +148,47 @@ void plan_turn_markers(const Course &c, const Land &land, ObjectPlan *plan)
     }
 }
 
-// Tuff blocks along both sides of every stadium lane, wherever the other side is not
-// course; on the outdoor tracks along the start straight. Every fourth block is left out:
-// a rider thrown over a row finds a way back within a few lengths.
+// Tuff blocks. In the stadium one row stands down the middle of the floor between two
+// neighbouring stretches of course, and none against the walls: a rider thrown off a lane
+// lands on open floor beside it, never in an alley between two rows. Every fourth block
+// is left out, so a rider thrown over a row finds a way back within a few lengths. The
+// outdoor tracks have none: a rider thrown behind a row along the start straight stayed
+// there.
 void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
 {
-    float from = c.gate_s + 215, to = c.gate_s + 420;
-    if (c.kind == COURSE_STADIUM) {
-        // The start funnel stays open until it has narrowed to the lane: riders from the
-        // outer gates cross it on their way in.
-        from = c.gate_s + 15, to = c.gate_s + c.length - 75;
-        float lane = course_at(c, c.gate_s + 250).width;
-        while (from < to && course_at(c, from).width > lane + 1)
-            from += 1;
-    }
-    else if (c.kind == COURSE_SAND)
+    if (c.kind != COURSE_STADIUM)
         return;
+    // The start funnel stays open until it has narrowed to the lane: riders from the outer
+    // gates cross it on their way in.
+    float from = c.gate_s + 15, to = c.gate_s + c.length - 75;
+    float lane = course_at(c, c.gate_s + 250).width;
+    while (from < to && course_at(c, from).width > lane + 1)
+        from += 1;
     int n = 0;
     for (float s = from; s < to; s += 5.4f) {
         if (++n % 4 == 0)
             continue;
         CoursePoint p = course_at(c, s);
         for (int side = -1; side <= 1; side += 2) {
-            float x, z;
-            beside(c, s, side * (0.5f * p.width + 3.5f), &x, &z);
-            if (land_edge_distance(land, c, x, z) < 1.0f || !inside_world(land, x, z, 3))
+            // Across the floor to the next stretch of course, within 90 ft.
+            float half = 0.5f * p.width, hit = 0, x = 0, z = 0;
+            for (float t = half + 2; t < half + 90 && hit == 0; t += 1) {
+                beside(c, s, side * t, &x, &z);
+                if (x < c.floor_x0 + 2 || z < c.floor_z0 + 2 || x > c.floor_x1 - 2 ||
+                    z > c.floor_z1 - 2)
+                    break;
+                if (land_edge_distance(land, c, x, z) < 0)
+                    hit = t;
+            }
+            if (hit - half < 12)
                 continue;
-            if (c.kind == COURSE_STADIUM &&
-                (x < c.floor_x0 + 2 || z < c.floor_z0 + 2 || x > c.floor_x1 - 2 ||
-                 z > c.floor_z1 - 2))
+            // The row is set from the stretch ridden first, unless that one is the open
+            // start funnel or the run to the finish.
+            float other = c.points[(size_t)course_nearest(c, x, z)].s;
+            other += other < c.gate_s ? c.length : 0;
+            if (other >= from && other < to && other < s)
                 continue;
+            beside(c, s, side * 0.5f * (half + hit), &x, &z);
             bool clash = false;   // keep clear of blocks already set (hairpins fold back)
             for (size_t k = plan->statues.size(); k-- > 0 && !clash;) {
                 float dx = plan->statues[k].x - x, dz = plan->statues[k].z - z;
