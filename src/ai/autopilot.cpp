@@ -183,6 +183,11 @@ const Array *autopilot_line(int slot) {
     return p ? &p->line : nullptr;
 }
 
+int autopilot_pushed(int slot) {
+    Pilot *p = autopilot_pilot(slot);
+    return p && p->pushed_run > 0;
+}
+
 // ---- Body state ----
 
 static Vec3 body_position(dBodyID body) {
@@ -832,8 +837,11 @@ static void ride_normal(Pilot *p, Bike *bike, int now) {
     float slide = touches(bike, 0) ? front_sliding(bike) : 0;
     float k = touches(bike, 0) ? clampf((slide - 16) * (-1.0f / 16), 0, 1) : 1;
     if (v < 7.5f) {
+        // At walking pace, as when careful riding hands back, a foot goes down: upright on
+        // the wheels alone a bike this slow falls over.
         lean = 0;
         k = 1;
+        bike_set_dab(bike, 1);
     } else if (v < 10) {
         float a = (v - 7.5f) * 0.4f;
         lean *= a;
@@ -919,7 +927,12 @@ static void ride_recover(Pilot *p, Bike *bike, int now) {
             p->recover = 3;
         const dReal *av = dBodyGetAngularVel(frame);
         float w_roll = to_local(rot, vec3(float(av[0]), float(av[1]), float(av[2]))).z;
-        bike_set_steer(bike, clampf(2 * (w_roll - clampf(4 * (lean - roll), -4, 4)), -1, 1));
+        float steer = clampf(2 * (w_roll - clampf(4 * (lean - roll), -4, 4)), -1, 1);
+        // Below 7.5 ft/s the foot is down and holds the bike at its lean, so leaning no longer
+        // turns it: once it is near upright the bars are turned towards the target instead.
+        if (turning && v < 7.5f && std::fabs(roll) < 0.25f)
+            steer = -clampf(std::atan2(lx, -lz), -1, 1);
+        bike_set_steer(bike, steer);
         bike_set_dab(bike, dab);
         float throttle = speed_control(bike, v, std::fabs(roll) > limit || turning ? 5.0f : 15.0f);
         bike_set_throttle(bike, crashed ? 0 : throttle);
@@ -927,6 +940,24 @@ static void ride_recover(Pilot *p, Bike *bike, int now) {
         return;
     }
     // Pushed: an invisible hand walks the front wheel to the target and holds half the weight.
+    if (p->pushed_run == 0) {
+        // A rider stuck beyond its target (it went on beside the line, too far off to reach
+        // it) is walked to the line where it is, not back: of the target and the next dozen
+        // points, the nearest.
+        Vec3 at = bike_position(bike);
+        float best = 1e30f;
+        int nearest = p->target;
+        for (int i = p->target; i < line->count && i <= p->target + 12; i++) {
+            const LinePoint *q = line_at(line, i);
+            float d = (q->x - at.x) * (q->x - at.x) + (q->z - at.z) * (q->z - at.z);
+            if (d < best) {
+                best = d;
+                nearest = i;
+            }
+        }
+        p->target = nearest;
+        aim = point_pos(line_at(line, nearest));
+    }
     p->pushed_seconds += STEP_F;
     p->pushed_run += STEP_F;
     p->pushed_longest = p->pushed_run > p->pushed_longest ? p->pushed_run : p->pushed_longest;
@@ -977,7 +1008,8 @@ static void auto_pilot_ride(Pilot *p, Bike *bike, int now) {
         float dist = std::hypot(t->x - pos.x, t->z - pos.z);
         if (dist < reach) {
             int hold_target = 0;
-            if (dist > 4 && p->target > 0) {
+            // The hand that walks a pushed rider pulls it along whichever way it faces.
+            if (dist > 4 && p->target > 0 && p->pushed_run == 0) {
                 const LinePoint *prev = line_at(line, p->target - 1);
                 float sx = t->x - prev->x, sz = t->z - prev->z;
                 Vec3 fwd = chassis_forward(bike);

@@ -170,6 +170,28 @@ TEST_F(AutopilotRide, StuckRiderGoesCarefulThenPushedThenMovesItsTarget) {
     EXPECT_EQ(p->progress_step, now);
 }
 
+TEST_F(AutopilotRide, PushedRiderBeyondItsTargetIsWalkedToTheLineBesideIt) {
+    Bike *bike = robot(500, 500, 0, 1);
+    // The line runs north 30 ft to the east; its start, and so the target, lie 90 ft behind.
+    std::vector<LinePoint> pts;
+    for (int i = 0; i < 40; i++)
+        pts.push_back(LinePoint{530, 0, 600.0f - 3.0f * float(i), 20, 0});
+    pts[0].speed = -20;   // airborne: no blend from the bike into the line
+    put(0, 0, pts, 0, 0);
+    const Pilot *p = autopilot_pilot(bike->slot);
+    auto at = [&](float seconds) {
+        physics_set_step_count(int(seconds * 128));
+        auto_pilot_step(bike);
+    };
+    at(0);
+    int target = p->target;
+    at(33.1f);
+    at(48.9f);
+    EXPECT_EQ(p->target, target);
+    at(49.1f);   // pushed: of the target and the next dozen points, the nearest
+    EXPECT_EQ(p->target, target + 12);
+}
+
 TEST_F(AutopilotRide, CarefulRiderFacingAwayTurnsBackOntoItsLine) {
     // Stopped, facing south (+z), with the line leading north from beside it: careful
     // riding turns round at walking pace, rides into the line and back to normal riding.
