@@ -73,6 +73,8 @@ void autopilot_reset(int slot, int personality);
 void auto_pilot_step(Bike *bike);
 // The slot's private line (LinePoint), or null.
 const Array *autopilot_line(int slot);
+// 1 while the slot's rider is pushed (walked to its target by the invisible hand).
+int autopilot_pushed(int slot);
 // Where the bike is along its line: integer part the first point ahead, fraction how far
 // from the point behind it.
 float autopilot_line_position(int slot, const Bike *bike);

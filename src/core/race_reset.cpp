@@ -426,7 +426,8 @@ static int standstill_target(const Bike *bike, Vec3 *target) {
 
 void race_modes_init() {
     static const RaceAi ai = {ai_lines_save,    ai_lines_free,   ai_lines_load,
-                              ai_learner_reset, ai_robot_reset, auto_pilot_step};
+                              ai_learner_reset, ai_robot_reset, auto_pilot_step,
+                              autopilot_pushed};
     ai_configure(startup.learning, startup.debug, startup.practice);
     race_set_ai(&ai);
     series_set_starter(race_series_event);

@@ -20,6 +20,7 @@ struct RaceAi {
     void (*learner_reset)();                     // the learner's per-race state
     void (*robot_reset)(int slot, const char *personality);
     void (*autopilot_step)(Bike *bike);          // writes a computer rider's controls
+    int (*pushed)(int slot);                     // 1 while the invisible hand walks the robot
 };
 void race_set_ai(const RaceAi *ai);
 const RaceAi *race_ai();

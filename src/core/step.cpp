@@ -116,7 +116,10 @@ void step_all() {
             continue;
         Bike *bike = race.bike[slot];
         bike_collide(bike);
-        object_contacts(bike, 0);
+        // The hand that walks a stuck robot back to its line carries it through the track's
+        // objects: dragged into a row of bales or blocks it would stay behind it.
+        if (!(race.controller[slot] == CONTROL_ROBOT && ai->pushed && ai->pushed(slot)))
+            object_contacts(bike, 0);
         Vec3 v = bike_velocity(bike);
         float speed = vec_dot(v, v);
         // Insertion keeps equal speeds in slot order.
