@@ -169,6 +169,11 @@ void plan_tuff_blocks(const Course &c, const Land &land, ObjectPlan *plan)
         if (++n % 4 == 0)
             continue;
         CoursePoint p = course_at(c, s);
+        // Only along straights: rows set from round a hairpin gather at its centre into a
+        // pen that a fallen rider cannot leave.
+        CoursePoint before = course_at(c, s - 12), after = course_at(c, s + 12);
+        if (before.dir_x * after.dir_x + before.dir_z * after.dir_z < 0.97f)
+            continue;
         for (int side = -1; side <= 1; side += 2) {
             // Across the floor to the next stretch of course, within 90 ft.
             float half = 0.5f * p.width, hit = 0, x = 0, z = 0;
