@@ -128,7 +128,11 @@ std::vector<LinePoint> guide_laps(const Course &course, const Terrain *terrain, 
     s += ahead;
     float begin = s;
     float end = s + course.length * float(laps);
-    const float merge = 100;   // well inside the start funnel before it narrows to the lane
+    const float merge = 100;   // at the least, where the course has no start funnel
+    // Through the start funnel the guide keeps its share of the narrowing width, so that riders
+    // from the outer places close in with the funnel's edge rather than cut across the field.
+    float wide = g.width, lane = course_at(course, s + 400).width;
+    int merged = 0;
     // A point mass on the course profile: it leaves the ground over crests it cannot follow.
     float fly_y = 0, fly_vy = 0;
     int flying = 0;
@@ -160,7 +164,11 @@ std::vector<LinePoint> guide_laps(const Course &course, const Terrain *terrain, 
         prev_slope = slope;
         if (s >= next_sample) {
             float t = (s - begin) / merge;
-            float off = t < 1 ? side * 0.5f * (1 + std::cos(t * 3.14159265f)) : 0;
+            float funnel = wide - lane > 1 ? (p.width - lane) / (wide - lane) : 0;
+            merged |= funnel <= 0;
+            funnel = merged ? 0 : std::fmin(funnel, 1.0f);
+            float bend = t < 1 ? 0.5f * (1 + std::cos(t * 3.14159265f)) : 0;
+            float off = side * std::fmax(funnel, bend);
             LinePoint q;
             q.x = p.x - p.dir_z * off;
             q.z = p.z + p.dir_x * off;
