@@ -10,7 +10,9 @@
 #
 # usage: scripts/teach-lines.sh [BUILD_DIR] [TRACK ...]   (default build/, every track)
 # SKILLS="0 2" teaches only those skills (0 novice, 1 amateur, 2 expert), so that the skills
-# of a track can be taught in parallel; LEARN_RACES sets the learning races (default 2).
+# of a track can be taught in parallel (start them once the build is up to date: each run
+# builds first); LEARN_RACES sets the learning races (default 2, and 3 on ironbowl, whose
+# experts crashed in the stadium's tight lanes until a third race).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -24,10 +26,12 @@ teach=$build/bin/rutmoor-teach
 names=(lines_novice lines_amateur lines_expert)
 scales=(0.72,0.8 0.84,0.9 0.96,1.0)
 bumps=(14,18 15,20 16,22)
-learn_races=${LEARN_RACES:-2}
 read -r -a skills <<< "${SKILLS:-0 1 2}"
 
 for track in "${tracks[@]}"; do
+    default_races=2
+    [ "$track" = ironbowl ] && default_races=3
+    learn_races=${LEARN_RACES:-$default_races}
     for skill in "${skills[@]}"; do
         work=$(mktemp -d)
         export XDG_DATA_HOME=$work QZ_HOME=$build/bin
