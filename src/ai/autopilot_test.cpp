@@ -63,6 +63,11 @@ protected:
         for (int i = 0; i < int(seconds * 128); i++)
             step();
     }
+    // The auto pilot's decisions alone at a race time, the bike held still.
+    static void decide_at(Bike *bike, float seconds) {
+        physics_set_step_count(int(seconds * 128));
+        auto_pilot_step(bike);
+    }
 };
 
 // Points around a circle of radius r about (cx, cz), ridden anticlockwise seen from above
@@ -88,6 +93,16 @@ LineSegment *put(int row, int slot, const std::vector<LinePoint> &pts, int teste
     s->own_sum = s->through_sum = own_sum;
     s->id = ++lines_table()->next_id;
     return s;
+}
+
+// Row 0's only segment: a line north (-z) along x from z0, a point every 3 ft, its first
+// point airborne so that nothing blends the bike into it.
+void put_line_north(float x, float z0) {
+    std::vector<LinePoint> pts;
+    for (int i = 0; i < 40; i++)
+        pts.push_back(LinePoint{x, 0, z0 - 3.0f * float(i), 20, 0});
+    pts[0].speed = -20;
+    put(0, 0, pts, 0, 0);
 }
 
 TEST_F(AutopilotRide, EmptyTableHoldsAtTheGate) {
@@ -143,16 +158,9 @@ TEST_F(AutopilotRide, RiderBesideTheRecordedStartPlaceRidesIntoTheLine) {
 TEST_F(AutopilotRide, StuckRiderGoesCarefulThenPushedThenMovesItsTarget) {
     Bike *bike = robot(500, 500, 0, 1);
     // The line starts 200 ft ahead: the target is never within reach of a bike held still.
-    std::vector<LinePoint> pts;
-    for (int i = 0; i < 40; i++)
-        pts.push_back(LinePoint{500, 0, 300.0f - 3.0f * float(i), 20, 0});
-    pts[0].speed = -20;   // airborne: no blend from the bike into the line
-    put(0, 0, pts, 0, 0);
+    put_line_north(500, 300);
     const Pilot *p = autopilot_pilot(bike->slot);
-    auto at = [&](float seconds) {
-        physics_set_step_count(int(seconds * 128));
-        auto_pilot_step(bike);
-    };
+    auto at = [&](float seconds) { decide_at(bike, seconds); };
     at(0);
     int target = p->target;
     at(32.9f);
@@ -173,16 +181,9 @@ TEST_F(AutopilotRide, StuckRiderGoesCarefulThenPushedThenMovesItsTarget) {
 TEST_F(AutopilotRide, PushedRiderBeyondItsTargetIsWalkedToTheLineBesideIt) {
     Bike *bike = robot(500, 500, 0, 1);
     // The line runs north 30 ft to the east; its start, and so the target, lie 90 ft behind.
-    std::vector<LinePoint> pts;
-    for (int i = 0; i < 40; i++)
-        pts.push_back(LinePoint{530, 0, 600.0f - 3.0f * float(i), 20, 0});
-    pts[0].speed = -20;   // airborne: no blend from the bike into the line
-    put(0, 0, pts, 0, 0);
+    put_line_north(530, 600);
     const Pilot *p = autopilot_pilot(bike->slot);
-    auto at = [&](float seconds) {
-        physics_set_step_count(int(seconds * 128));
-        auto_pilot_step(bike);
-    };
+    auto at = [&](float seconds) { decide_at(bike, seconds); };
     at(0);
     int target = p->target;
     at(33.1f);
